@@ -1,0 +1,130 @@
+#include "platform/gbk.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+
+namespace platform {
+namespace {
+
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// One converter per direction and thread: iconv_t is not thread-safe and
+// opening one per call would cost more than most conversions.
+class Converter {
+public:
+    Converter(const char *to, const char *from) : m_cd(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);
+    }
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+
+    std::string Convert(std::string_view in)
+    {
+        std::string out;
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
+            out.assign(in);
+            return out;
+        }
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        out.resize(in.size() * 2 + 8);
+        char *src = const_cast<char *>(in.data());
+        size_t srcLeft = in.size();
+        char *dst = out.data();
+        size_t dstLeft = out.size();
+        while (srcLeft > 0) {
+            if (iconv(m_cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1))
+                break;
+            if (errno == E2BIG) {
+                const size_t used = static_cast<size_t>(dst - out.data());
+                out.resize(out.size() * 2);
+                dst = out.data() + used;
+                dstLeft = out.size() - used;
+                continue;
+            }
+            // EILSEQ or EINVAL (a character cut at the end): replace one byte.
+            if (dstLeft == 0) {
+                const size_t used = static_cast<size_t>(dst - out.data());
+                out.resize(out.size() * 2);
+                dst = out.data() + used;
+                dstLeft = out.size() - used;
+            }
+            *dst++ = '?';
+            --dstLeft;
+            ++src;
+            --srcLeft;
+        }
+        out.resize(static_cast<size_t>(dst - out.data()));
+        return out;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+} // namespace
+
+std::string Utf8FromGbk(std::string_view gbk)
+{
+    if (IsAscii(gbk))
+        return std::string(gbk);
+    thread_local Converter converter("UTF-8", "GBK");
+    return converter.Convert(gbk);
+}
+
+std::string GbkFromUtf8(std::string_view utf8)
+{
+    if (IsAscii(utf8))
+        return std::string(utf8);
+    thread_local Converter converter("GBK", "UTF-8");
+    return converter.Convert(utf8);
+}
+
+QString QStringFromGbk(std::string_view gbk)
+{
+    if (IsAscii(gbk))
+        return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+    const std::string utf8 = Utf8FromGbk(gbk);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QByteArray GbkFromQString(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    const std::string gbk = GbkFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    return QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size()));
+}
+
+std::string_view FieldText(const char *field, size_t size)
+{
+    const void *zero = std::memchr(field, 0, size);
+    return std::string_view(field, zero ? static_cast<size_t>(static_cast<const char *>(zero) - field) : size);
+}
+
+void CopyToField(char *field, size_t size, std::string_view text)
+{
+    if (size == 0)
+        return;
+    size_t n = 0;
+    const size_t limit = size - 1;
+    // Step whole characters: a GBK lead byte (0x81..0xFE) takes its trail byte.
+    while (n < text.size()) {
+        const bool lead = static_cast<unsigned char>(text[n]) >= 0x81 && n + 1 < text.size();
+        const size_t step = lead ? 2 : 1;
+        if (n + step > limit)
+            break;
+        n += step;
+    }
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, size - n);
+}
+
+} // namespace platform

@@ -1,0 +1,60 @@
+#include "platform/gbk.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+std::string Hex(std::string_view bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+} // namespace
+
+TEST(Gbk, ChineseLiteralsAreGbkAtRunTime)
+{
+    const std::string_view literal = "数据库连接未连接！";
+    EXPECT_EQ(Hex(literal), "CAFDBEDDBFE2C1ACBDD3CEB4C1ACBDD3A3A1");
+    EXPECT_EQ(Utf8FromGbk(literal), std::string(reinterpret_cast<const char *>(u8"数据库连接未连接！")));
+}
+
+TEST(Gbk, ConvertsBothWaysAndKeepsAscii)
+{
+    const std::string utf8 = reinterpret_cast<const char *>(u8"总房间数 12");
+    const std::string gbk = GbkFromUtf8(utf8);
+    EXPECT_EQ(gbk, "总房间数 12");
+    EXPECT_EQ(Utf8FromGbk(gbk), utf8);
+    EXPECT_EQ(QStringFromGbk(gbk), QString::fromUtf8(utf8.c_str()));
+    EXPECT_EQ(GbkFromQString(QStringFromGbk(gbk)).toStdString(), gbk);
+    EXPECT_EQ(Utf8FromGbk("plain ascii"), "plain ascii");
+}
+
+TEST(Gbk, BrokenBytesBecomeQuestionMarks)
+{
+    // A lead byte cut off at the end and an undefined byte.
+    EXPECT_EQ(Utf8FromGbk(std::string_view("ab\xB5", 3)), "ab?");
+    EXPECT_EQ(Utf8FromGbk(std::string_view("\xFFx", 2)), "?x");
+    EXPECT_EQ(GbkFromUtf8(std::string_view("\xFFok", 3)), "?ok");
+}
+
+TEST(Gbk, FieldCopyStopsBeforeTheLastByteAndKeepsCharactersWhole)
+{
+    char field[6];
+    CopyToField(field, sizeof field, "abcdefgh");
+    EXPECT_EQ(std::string(field, sizeof field), std::string("abcde\0", 6));
+    EXPECT_EQ(FieldText(field, sizeof field), "abcde");
+
+    CopyToField(field, sizeof field, "a房间"); // 1 + 2 + 2 bytes fit exactly
+    EXPECT_EQ(FieldText(field, sizeof field), "a房间");
+    CopyToField(field, sizeof field, "ab房间"); // the second character would be cut
+    EXPECT_EQ(std::string(field, sizeof field), std::string("ab房\0\0", 6));
+
+    const char full[3] = {'x', 'y', 'z'};
+    EXPECT_EQ(FieldText(full, sizeof full), "xyz");
+}
