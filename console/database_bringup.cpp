@@ -1,0 +1,171 @@
+// Start-up's database work: the connection with its first-start repair, the
+// bookkeeping of a fresh connection, the hotel, the live-room table and the
+// names of rooms and buildings.
+#include "console/kelvor_dlg.h"
+
+#include "database/ado_recordset.h"
+#include "database/sql_quote.h"
+#include "model/hotel_conf.h"
+#include "platform/gbk.h"
+#include "platform/message_box.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kServerNotAnswering = 0x80004005;
+constexpr uint32_t kLoginRefused = 0x80040E4D;
+
+// The first 29 bytes of a name column into a 30-byte field.
+void CopyName(char (&field)[30], const std::string &text)
+{
+    const size_t n = text.size() < 29 ? text.size() : 29;
+    std::memcpy(field, text.data(), n);
+    std::memset(field + n, 0, sizeof field - n);
+}
+
+bool ColumnExists(CADOMyRecordset &rs, const char *probe)
+{
+    return rs.Exec(probe) && rs.GetRecordCount() > 0 && !rs.IsFieldNull(0);
+}
+
+} // namespace
+
+CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
+{
+    if (m_db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;", "", ""))
+        return Bringup::Open;
+    switch (m_db.GetLastError()) {
+    case kServerNotAnswering:
+        platform::MessageBox("数据库服务器无响应，请检查SQLServer服务器是否就绪。");
+        return Bringup::Closed;
+    case kLoginRefused:
+        return RunRepairPath() ? (m_db.IsOpen() ? Bringup::Open : Bringup::Closed) : Bringup::Failed;
+    default:
+        return Bringup::Failed;
+    }
+}
+
+// The first start on a server without the database: log in as the
+// administrator, restore velto.bak from the current directory, create the
+// server's login and reconnect with it. False when a step before the
+// reconnect fails.
+bool CKelvorDlg::RunRepairPath()
+{
+    std::string password;
+    if (!m_askAdminPassword || !m_askAdminPassword(password))
+        return false;
+    const std::string adminLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=sa;Pwd=" + password + ";";
+    if (!m_db.Open(adminLogin, "", "")) {
+        platform::MessageBox("数据库sa用户登录失败！无法创建数据库");
+        return false;
+    }
+    const std::string dir = platform::GbkFromQString(QDir::currentPath()).left(1024).toStdString();
+    if (!QFileInfo::exists(QStringLiteral("velto.bak"))) {
+        platform::MessageBox("未找到数据库文件velto.bak");
+        m_db.Close(); // bare mode runs without a connection, not on the administrator's
+        return false;
+    }
+    const std::string quotedDir = database::SqlQuote(dir);
+    CADOMyRecordset rs(&m_db);
+    rs.Exec("RESTORE  DATABASE velto\r\nFROM DISK ='" + quotedDir + "\\velto.bak'\r\nWITH MOVE 'velto_data' TO '" +
+            quotedDir + "\\velto.mdf',\r\nMOVE 'velto_log' TO '" + quotedDir + "\\velto.ldf'\r\n");
+    rs.Close();
+    rs.Exec("use velto");
+    rs.Close();
+    rs.Exec("EXEC sp_addlogin 'velto', 'qubra', 'velto'");
+    rs.Close();
+    rs.Exec("EXEC sp_change_users_login 'Update_One', 'velto', 'velto'");
+    rs.Close();
+    m_db.Close();
+    m_db.Open("Driver={SQL Server};Server=.;Uid=velto;Pwd=qubra;", "", "");
+    return true;
+}
+
+void CKelvorDlg::ConnectionBookkeeping()
+{
+    CADOMyRecordset rs(&m_db);
+    if (rs.Exec("select MAX(MSG_INDEX) as RET from event_msg_list") && rs.GetRecordCount() > 0)
+        m_lastEventIndex = std::strtoull(rs.GetFieldString("RET").c_str(), nullptr, 10);
+    rs.Close();
+    m_newEvent = 0;
+    m_connectedSince = Now();
+    SetOptionDatabase(&m_db);
+
+    int disabled = 0;
+    if (GetSysOption1(&disabled).empty())
+        SetOptionInt(1, 2, 0);
+    if (GetSysOption2(&disabled).empty())
+        SetOptionInt(2, 5, 0);
+}
+
+void CKelvorDlg::LoadHotel()
+{
+    HotelConf conf = LoadHotelConf(kHotelConfFile);
+    for (const std::string &message : conf.messages)
+        AddLog(message);
+    m_hotelName = conf.name;
+    m_hotelAddress = conf.address;
+    m_hotel.SetLayout(std::move(conf.layout));
+    m_hotel.BuildRooms();
+}
+
+void CKelvorDlg::CreateLiveRoomTable()
+{
+    CADOMyRecordset rs(&m_db);
+    rs.Exec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
+            "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] "
+            "NOT NULL ,[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,"
+            "[CALL] [tinyint] NOT NULL,[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
+    rs.Close();
+    m_roomList.clear();
+    m_roomList.push_back({"所有房间", nullptr});
+
+    const bool hasName = ColumnExists(rs, "select col_length('room_ip_list', 'RMNAME')");
+    rs.Close();
+    char sql[256];
+    for (CRoom *room = m_hotel.GetFirstRoom(); room; room = m_hotel.GetNextRoom()) {
+        std::snprintf(sql, sizeof sql,
+                      "select * from room_ip_list\r\nwhere\r\nBUILD_NUM=%d and FLOOR_NUM = %d and ROOM_NUM =%d",
+                      room->m_buildNum, room->m_floorNum, room->m_roomNum);
+        if (rs.Exec(sql) && rs.GetRecordCount() > 0) {
+            room->m_rcuIp = static_cast<uint32_t>(std::atoi(rs.GetFieldString("IP_ADDR").c_str()));
+            if (hasName)
+                CopyName(room->m_name, rs.GetFieldString("RMNAME"));
+            room->m_gatewayIp = static_cast<uint32_t>(std::atoi(rs.GetFieldString("IP_ADDR2").c_str()));
+            room->m_unitCode = std::atoi(rs.GetFieldString("ADDR").c_str());
+        } else {
+            room->m_rcuIp = 0;
+            room->m_gatewayIp = 0;
+            room->m_unitCode = 0;
+        }
+        rs.Close();
+        std::snprintf(sql, sizeof sql, "%d|%d%02d", room->m_buildNum, room->m_floorNum, room->m_roomNum);
+        m_roomList.push_back({sql, room});
+        std::snprintf(sql, sizeof sql,
+                      "insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, CLEAN, DND, RMSTATE, CHECKOUT, SERVICE,"
+                      "CALL, CARDIN, DOOR)values(%d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d)",
+                      room->m_buildNum, room->m_floorNum, room->m_roomNum, 0, 0, 1, 0, 0, 0, 0, 0);
+        rs.Exec(sql);
+        rs.Close();
+    }
+}
+
+void CKelvorDlg::LoadBuildingNames()
+{
+    CADOMyRecordset rs(&m_db);
+    const bool hasName = ColumnExists(rs, "select col_length('build_name', 'BDNAME')");
+    rs.Close();
+    char sql[128];
+    for (int i = 0; i < m_hotel.GetBuildCount(); ++i) {
+        CBuild *build = m_hotel.GetBuild(i);
+        std::snprintf(sql, sizeof sql, "select * from build_name\r\nwhere\r\nBUILD_NUM=%d", build->m_buildNum);
+        if (rs.Exec(sql) && rs.GetRecordCount() > 0 && hasName)
+            CopyName(build->m_name, rs.GetFieldString("BDNAME"));
+        rs.Close();
+    }
+}

@@ -1,0 +1,75 @@
+// The event log every part of the server writes to, and the status texts of
+// the window.
+#include "console/kelvor_dlg.h"
+#include "platform/gbk.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+int SelectedRow(const QItemSelectionModel &selection)
+{
+    const QModelIndexList rows = selection.selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void SelectRow(QItemSelectionModel &selection, QStringListModel &model, int row)
+{
+    selection.setCurrentIndex(model.index(row), QItemSelectionModel::ClearAndSelect);
+}
+
+} // namespace
+
+void CKelvorDlg::AddLog(std::string_view text, int /*unused*/)
+{
+    if (m_logModel.rowCount() >= kLogLines) {
+        if (SelectedRow(m_logSelection) == 0)
+            SelectRow(m_logSelection, m_logModel, 1);
+        m_logModel.removeRows(0, 1);
+    }
+    const time_t now = static_cast<time_t>(Now());
+    struct tm local {};
+    char stamp[16] = "[00:00]  ";
+    if (localtime_r(&now, &local))
+        std::snprintf(stamp, sizeof stamp, "[%02d:%02d]  ", local.tm_hour, local.tm_min);
+
+    const int n = m_logModel.rowCount();
+    m_logModel.insertRows(n, 1);
+    m_logModel.setData(m_logModel.index(n), QString::fromLatin1(stamp) + platform::QStringFromGbk(text));
+    // A selection on the line before follows the new line; so does "no
+    // selection" when the list was empty (-1 = 0 - 1).
+    if (SelectedRow(m_logSelection) == n - 1)
+        SelectRow(m_logSelection, m_logModel, n);
+}
+
+StatusTexts CKelvorDlg::GetStatusTexts() const
+{
+    StatusTexts t;
+    char buf[256];
+    t.dbOpen = m_db.IsOpen();
+    if (t.dbOpen) {
+        int64_t span = Now() - m_connectedSince;
+        if (span < 0)
+            span = 0;
+        std::snprintf(buf, sizeof buf, "[%lld天 %02lld时 %02lld分]", static_cast<long long>(span / 86400),
+                      static_cast<long long>(span % 86400 / 3600), static_cast<long long>(span % 3600 / 60));
+        t.dbState = std::string("SQL SERVER数据库服务器连接成功! ") + buf;
+        std::snprintf(buf, sizeof buf, "%d/%d", m_rcuKnownCount, m_rcuRecvCount);
+        t.rcuRecv = buf;
+        t.rcuSend = std::to_string(m_rcuSendCount);
+        t.clientRecv = std::to_string(m_clientRecvCount);
+        t.clientSend = std::to_string(m_clientSendCount);
+    } else {
+        t.dbState = std::string("服务器未连接!") + "  <连接" + std::string(m_db.GetConnectionString()) + ">";
+    }
+    t.hotelName = m_hotelName;
+    t.hotelAddress = m_hotelAddress;
+    t.hotelInfo = m_hotelName;
+    const int total = m_hotel.GetTotalRooms();
+    std::snprintf(buf, sizeof buf, "总房间数%d", total);
+    t.totalRooms = buf;
+    std::snprintf(buf, sizeof buf, "房间数:%d", total);
+    t.roomCount = buf;
+    return t;
+}

@@ -1,0 +1,115 @@
+#include "console/kelvor_dlg.h"
+
+#include "pms/pms_link.h"
+#include "protocol/udp_socket.h"
+#include "platform/message_box.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QThread>
+#include <ctime>
+
+CKelvorDlg::CKelvorDlg(QObject *parent) : QObject(parent)
+{
+    m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
+    for (int id = 0; id < 4; ++id)
+        connect(&m_timers[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
+}
+
+CKelvorDlg::~CKelvorDlg() { OnDestroy(); }
+
+int64_t CKelvorDlg::Now() const { return m_clock(); }
+
+bool CKelvorDlg::OnInitDialog()
+{
+    InitSockets();
+    const Bringup db = BringUpDatabase();
+    if (db == Bringup::Failed) {
+        m_mode = StartMode::Bare;
+        emit StatusChanged();
+        return true;
+    }
+    if (m_db.IsOpen())
+        ConnectionBookkeeping();
+    LoadHotel();
+    if (m_db.IsOpen()) {
+        CreateLiveRoomTable();
+        LoadBuildingNames();
+        if (m_pmsType == 2 || m_pmsType == 3)
+            StartPmsThread();
+    }
+    StartTimers();
+    m_mode = m_db.IsOpen() ? StartMode::Full : StartMode::WithoutDatabase;
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CKelvorDlg::ContinueModal);
+    emit StatusChanged();
+    return true;
+}
+
+// Qt needs no socket layer start; the UDP socket and both listeners are made
+// independently of each other, then the settings are read.
+void CKelvorDlg::InitSockets()
+{
+    auto *udp = new CUdpSocket(this);
+    if (udp->Create(kServerUdpPort)) {
+        m_udpSocket = udp;
+    } else {
+        delete udp;
+        m_udpSocket = nullptr;
+        platform::MessageBox("创建UDP SOCKET失败！");
+    }
+    CreatePmsListeners();
+    ReadSettings();
+}
+
+void CKelvorDlg::StartTimers()
+{
+    // The parameters dialog accepts 3..2000 s; a profile value below 1 would
+    // make the poll spin, so it falls back to the default 10 s.
+    const int interval = m_broadcastInterval >= 1 ? m_broadcastInterval : 10;
+    const int periods[4] = {1000, interval * 1000, 480000, 60000};
+    for (int id = 0; id < 4; ++id)
+        m_timers[id].start(periods[id]);
+}
+
+// The idle hook of the modal loop: the event queue has drained.
+void CKelvorDlg::ContinueModal()
+{
+    static bool running = false;
+    if (running || !m_db.IsOpen())
+        return;
+    running = true;
+    ScanRooms();
+    running = false;
+}
+
+void CKelvorDlg::OnDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        disconnect(dispatcher, nullptr, this, nullptr);
+    m_stopThread = 1;
+    if (m_pmsThread)
+        m_pmsThread->wait(400);
+    for (QTimer &timer : m_timers)
+        timer.stop();
+    if (m_mode != StartMode::NotStarted)
+        ShutdownServer();
+}
+
+void CKelvorDlg::ShutdownServer()
+{
+    m_db.Close();
+    WriteSettings();
+    FreeOnlineClients();
+    delete m_udpSocket;
+    m_udpSocket = nullptr;
+    for (CTcpSocket *&listener : m_pmsListeners) {
+        delete listener;
+        listener = nullptr;
+    }
+    delete m_pmsLink;
+    m_pmsLink = nullptr;
+}

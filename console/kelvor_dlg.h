@@ -1,0 +1,225 @@
+#pragma once
+// The server's main object: it owns every long-lived thing of the running
+// server (sockets, database connection, hotel, buffers, counters, settings,
+// timers) and carries the datagram, timer and start-up handlers. It knows no
+// widgets: the operator window (console/widgets) views it through the log
+// model, the room list and the StatusChanged signal.
+//
+// Handlers of the protocol engine and the PMS link live in their own source
+// files (protocol/, pms/) as members of this class; their members are grouped
+// below by area so each area can grow on its own.
+#include "database/ado_database.h"
+#include "database/sys_option.h"
+#include "model/hotel.h"
+#include "protocol/msg.h"
+
+#include <QItemSelectionModel>
+#include <QObject>
+#include <QStringListModel>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CUdpSocket;
+class CTcpSocket;
+class CClientSocket;
+class CRoom;
+class QThread;
+
+// Fixed ports of the installation (not settings).
+constexpr int kServerUdpPort = 3338;
+constexpr int kRcuUdpPort = 3341;
+constexpr int kPmsTcpPorts[2] = {40000, 9766};
+constexpr int kFrameBufferSize = 3000;
+constexpr int kLogLines = 500;
+
+// How start-up ended; the window runs in that mode until shutdown.
+enum class StartMode { NotStarted, Full, WithoutDatabase, Bare };
+
+// The texts of the status area, in GBK, as the window shows them.
+struct StatusTexts {
+    bool dbOpen = false;
+    std::string dbState;      // 1024
+    std::string rcuRecv;      // 1019, "known/all"
+    std::string rcuSend;      // 1021
+    std::string clientRecv;   // 1028
+    std::string clientSend;   // 1029
+    std::string hotelInfo;    // 1041
+    std::string roomCount;    // 1042
+    std::string statusNote;   // 1043
+    std::string hotelName;    // 1027 (hidden)
+    std::string hotelAddress; // 1030 (hidden)
+    std::string totalRooms;   // 1057 (hidden)
+};
+
+// One item of the (hidden) room selector: the text and the room it names,
+// null for "所有房间".
+struct RoomListItem {
+    std::string text; // GBK
+    CRoom *room = nullptr;
+};
+
+class CKelvorDlg : public QObject, public CSysOption {
+    Q_OBJECT
+public:
+    explicit CKelvorDlg(QObject *parent = nullptr);
+    ~CKelvorDlg() override;
+    CKelvorDlg(const CKelvorDlg &) = delete;
+    CKelvorDlg &operator=(const CKelvorDlg &) = delete;
+
+    // ---- Start-up and shutdown -------------------------------------------
+    // The server's part of the window's initialisation: sockets, settings,
+    // database, hotel, live-room table, timers. Always true.
+    bool OnInitDialog();
+    void InitSockets();
+    // Stops the poller, the timers and everything ShutdownServer frees. Runs
+    // once; the destructor runs it when nobody did.
+    void OnDestroy();
+    void ShutdownServer();
+    StartMode Mode() const { return m_mode; }
+
+    // Asked on the first start, when the server's own login is refused: the
+    // database administrator's password for user "sa" (GBK). False when the
+    // operator cancels. The window fills it with CDlgSql; tests fill it directly.
+    std::function<bool(std::string &saPassword)> m_askAdminPassword;
+
+    // The clock, whole seconds since 1970 (UTC). Replaceable for tests.
+    std::function<int64_t()> m_clock;
+    int64_t Now() const;
+
+    // ---- Event log and window texts --------------------------------------
+    void AddLog(std::string_view text, int unused = 0);
+    QStringListModel &LogModel() { return m_logModel; }
+    QItemSelectionModel &LogSelection() { return m_logSelection; }
+    StatusTexts GetStatusTexts() const;
+    const std::vector<RoomListItem> &RoomList() const { return m_roomList; }
+
+    // ---- Timers (ids 0..3) -----------------------------------------------
+    void OnTimer(int id);
+    const QTimer &Timer(int id) const { return m_timers[id]; }
+
+    // ---- Idle hook ---------------------------------------------------------
+    // Runs once whenever the event queue has drained: the room monitor, while
+    // the database is open.
+    void ContinueModal();
+
+    // ---- UDP socket and dispatcher -----------------------------------------
+    int SendUdp(int length, int port, const char *address);
+    void OnUdpReceive();
+    bool HasUdpSocket() const { return m_udpSocket != nullptr; }
+
+signals:
+    // The status texts may have changed (once a second, and when the mode
+    // changes); the window re-reads GetStatusTexts.
+    void StatusChanged();
+    // An online client was removed; the online users dialog refreshes.
+    void OnlineClientRemoved();
+
+public:
+    // ---- Members of the start-up, in the order of their owner areas ------
+    CADODatabase m_db;
+    CUdpSocket *m_udpSocket = nullptr;
+    CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr};
+    CClientSocket *m_pmsLink = nullptr;
+    QThread *m_pmsThread = nullptr;
+    std::atomic<int> m_stopThread{0};
+
+    uint8_t m_sendBuf[kFrameBufferSize] = {};
+    uint8_t m_recvBuf[kFrameBufferSize + 1] = {};
+    uint8_t m_pmsReplyBuf[kFrameBufferSize] = {};
+    uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
+
+    // Settings ("Network Configuration", "Interface Configuration").
+    int m_localUdpPort = 0;
+    int m_broadcastInterval = 0;
+    int m_rcuUdpPort = 0;
+    uint32_t m_gatewayAddr = 0;
+    uint32_t m_rcuBroadcastIp = 0;
+    int m_pmsType = 0;
+    int m_hmsPort = 0;
+    uint32_t m_hmsIp = 0;
+    int m_hmsIpAuto = 0;
+    int m_autoCheckTime = 0;
+    int m_autoCheckInterval = 0;
+
+    int64_t m_connectedSince = 0;
+    int m_rangeLow = 0, m_rangeHigh = 0, m_doorAlarmDelay = 0;
+
+    // Datagram counters; they only grow.
+    int m_rcuRecvCount = 0, m_rcuKnownCount = 0, m_rcuSendCount = 0;
+    int m_clientRecvCount = 0, m_clientSendCount = 0;
+
+    CHotel m_hotel;
+    std::string m_hotelName, m_hotelAddress; // GBK, from hotel.conf
+
+    CRoom *m_curMsgRoom = nullptr;
+    int m_newEvent = 0;
+    int16_t m_cmdSeq = 0;
+    uint64_t m_lastEventIndex = 0;
+
+    // ---- Dispatcher storage, shared by the handlers it calls -------------------
+    char m_senderAddr[16] = {}; // dotted IPv4 of the last datagram's sender
+    uint32_t m_senderIp = 0;    // the same, host order
+    uint16_t m_senderPort = 0;
+    int m_recvLength = 0;       // length of the datagram in m_recvBuf
+    CMsg m_request;             // the workstation request in hand
+    char m_logText[512] = {};   // reused for the handlers' log lines
+
+    // ---- Settings I/O -------------------------------------------------------
+    void ReadSettings();
+    void WriteSettings();
+
+private:
+    // Start-up steps.
+    enum class Bringup { Open, Closed, Failed };
+    Bringup BringUpDatabase();
+    bool RunRepairPath();
+    void ConnectionBookkeeping();
+    void LoadHotel();
+    void CreateLiveRoomTable();
+    void LoadBuildingNames();
+    void CreatePmsListeners();
+    void StartTimers();
+
+    // Dispatcher steps.
+    void DispatchDatagram(int length);
+    bool TryPmsXmlDatagram(int length);
+
+    // Where the dispatcher, the timers and shutdown hand over to the handlers
+    // of the other areas, each in its own file.
+    // protocol/status_report.cpp: RCU reports 0x81 and 0x84.
+    void OnRcuStatusReport(int64_t now, CRoom *room, int code);
+    // protocol/rcu_reports.cpp: the other RCU reports and answers.
+    void OnRcuOtherReport(int64_t now, CRoom *room, int code);
+    // protocol/floor_panel.cpp: call masks 0x91 and 0x92 of a floor panel.
+    void OnPanelCallMask(int64_t now, int build, int floor, int room, int code);
+    // protocol/online_client.cpp: a workstation request in m_request; the
+    // expiry of silent clients (timer 0); freeing them at shutdown.
+    void OnClientRequest(int64_t now);
+    void ExpireOnlineClients(int64_t now);
+    void FreeOnlineClients();
+    // protocol/room_monitor.cpp: one pass of the room monitor.
+    void ScanRooms();
+    // pms/pms_udp.cpp: a foxhis command that came as a UDP datagram (the
+    // text in m_recvBuf); pms/pms_poller.cpp: the PMS room-state poller.
+    void OnPmsUdpCommand(const char *text);
+    void StartPmsThread();
+
+    // Timer work.
+    void BroadcastPoll();
+    void BroadcastTime();
+
+    StartMode m_mode = StartMode::NotStarted;
+    bool m_destroyed = false;
+    std::array<QTimer, 4> m_timers;
+    QStringListModel m_logModel;
+    QItemSelectionModel m_logSelection{&m_logModel};
+    std::vector<RoomListItem> m_roomList;
+    int m_recvDirty = 0; // bytes of m_recvBuf an earlier datagram may have left
+};

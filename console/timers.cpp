@@ -1,0 +1,86 @@
+// The four timers of the main window: once a second the online clients and
+// alarm options, the room-unit poll, the time broadcast and the rewind of the
+// hotel's room walk.
+#include "console/kelvor_dlg.h"
+
+#include "protocol/device_com_ctrl.h"
+#include "protocol/crc.h"
+#include "protocol/udp_socket.h"
+
+#include <cstdlib>
+#include <ctime>
+
+void CKelvorDlg::OnTimer(int id)
+{
+    switch (id) {
+    case 0:
+        ExpireOnlineClients(Now());
+        if (m_db.IsOpen()) {
+            m_rangeLow = std::atoi(GetSysOption14(nullptr).c_str());
+            m_rangeHigh = std::atoi(GetSysOption15(nullptr).c_str());
+            m_doorAlarmDelay = std::atoi(GetSysOption13(nullptr).c_str());
+        }
+        emit StatusChanged();
+        break;
+    case 1:
+        BroadcastPoll();
+        break;
+    case 2:
+        BroadcastTime();
+        break;
+    case 3:
+        m_hotel.GetFirstRoom();
+        break;
+    default:
+        break;
+    }
+}
+
+namespace {
+
+// A command for every room unit (building, floor and room 255).
+CDeviceComCtrl BroadcastCommand(uint32_t command)
+{
+    CDeviceComCtrl cmd;
+    cmd.m_command = command;
+    cmd.m_buildNum = cmd.m_floorNum = cmd.m_roomNum = 255;
+    cmd.m_sequence = 0xFFFFFFFF;
+    cmd.m_headerWord = 0xFFFFFFFF;
+    cmd.m_answerWanted = 0;
+    return cmd;
+}
+
+} // namespace
+
+void CKelvorDlg::BroadcastPoll()
+{
+    CDeviceComCtrl cmd = BroadcastCommand(0x0021);
+    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf);
+    char address[16];
+    FormatIPv4(m_rcuBroadcastIp, address);
+    SendUdp(length, kRcuUdpPort, address);
+}
+
+void CKelvorDlg::BroadcastTime()
+{
+    uint8_t record[12] = {12};
+    const time_t now = static_cast<time_t>(Now());
+    struct tm local {};
+    if (localtime_r(&now, &local)) {
+        record[1] = static_cast<uint8_t>(local.tm_sec);
+        record[2] = static_cast<uint8_t>(local.tm_min);
+        record[3] = static_cast<uint8_t>(local.tm_hour);
+        record[4] = static_cast<uint8_t>(local.tm_mday);
+        record[6] = static_cast<uint8_t>(local.tm_mon + 1);
+        record[7] = static_cast<uint8_t>(local.tm_year + 1900 - 2000);
+    } else {
+        record[1] = record[2] = record[3] = 0xFF;
+        record[7] = 0x30;
+    }
+    CalcFrameCRC16(record);
+    CDeviceComCtrl cmd = BroadcastCommand(0x0004);
+    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf, record, sizeof record);
+    char address[16];
+    FormatIPv4(m_rcuBroadcastIp, address);
+    SendUdp(length, kRcuUdpPort, address);
+}

@@ -1,0 +1,45 @@
+#include "console/widgets/dlg_sql.h"
+
+#include "console/widgets/gui_text.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CDlgSql::CDlgSql(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(GuiText("数据库管理员登录"));
+    m_userEdit = new QLineEdit(this);
+    m_userEdit->setObjectName("1009");
+    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit->setObjectName("1010");
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    auto *form = new QFormLayout;
+    form->addRow(GuiText("用户名："), m_userEdit);
+    form->addRow(GuiText("登录密码："), m_passwordEdit);
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(GuiText("登录"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(GuiText("取消"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgSql::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CDlgSql::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+int CDlgSql::exec()
+{
+    m_userEdit->setText(platform::QStringFromGbk(m_userName));
+    m_passwordEdit->setText(platform::QStringFromGbk(m_password));
+    m_passwordEdit->setFocus();
+    return QDialog::exec();
+}
+
+void CDlgSql::accept()
+{
+    m_userName = platform::GbkFromQString(m_userEdit->text()).toStdString();
+    m_password = platform::GbkFromQString(m_passwordEdit->text()).toStdString();
+    QDialog::accept();
+}

@@ -1,0 +1,37 @@
+#include "console/widgets/kelvor_app.h"
+
+#include "console/kelvor_dlg.h"
+#include "console/widgets/dlg_sql.h"
+#include "console/widgets/kelvor_window.h"
+#include "console/widgets/message_box_handler.h"
+#include "platform/gbk.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+bool CKelvorApp::InitInstance()
+{
+    QCoreApplication::setOrganizationName(platform::QStringFromGbk("应用程序向导生成的本地应用程序"));
+    InstallMessageBoxHandler();
+
+    CKelvorDlg server;
+    CKelvorWindow window(&server);
+    server.m_askAdminPassword = [&window](std::string &password) {
+        if (!HasInteractiveDisplay()) {
+            std::fputs("kelvor-server: the database login was refused; the administrator login needs a display\n",
+                       stderr);
+            return false;
+        }
+        CDlgSql dialog(&window);
+        dialog.m_userName = "sa";
+        dialog.m_password.clear();
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        password = dialog.m_password;
+        return true;
+    };
+    window.OnInitDialog();
+    window.exec();
+    window.OnDestroy();
+    return false;
+}

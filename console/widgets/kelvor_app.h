@@ -1,0 +1,8 @@
+#pragma once
+// The application object: sets the profile location, runs the operator
+// window for the whole life of the process, then shuts the server down.
+class CKelvorApp {
+public:
+    // The life of the server; false when it ends (nothing follows it).
+    bool InitInstance();
+};

@@ -1,0 +1,70 @@
+#pragma once
+// The operator window: status area, counters, event log, the buttons and the
+// tray icon. It views the server object (CKelvorDlg) and drives its start-up
+// and shutdown; closing or minimising only hides it, "Exit..." ends it.
+#include <QDialog>
+#include <QPointer>
+#include <map>
+
+class CKelvorDlg;
+class CDlgSuperUser;
+class QComboBox;
+class QLabel;
+class QListView;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+
+class CKelvorWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit CKelvorWindow(CKelvorDlg *server, QWidget *parent = nullptr);
+    ~CKelvorWindow() override;
+
+    // Window icons, tray icon, secondary dialogs, then the server's start-up
+    // and the room selector.
+    void OnInitDialog();
+    // Tray icon away, then the server's shutdown.
+    void OnDestroy();
+
+    void OnTrayShowHide();
+    void OnTrayExit();
+    // Re-reads the server's status texts into the controls.
+    void RefreshStatus();
+
+    // Controls by their numbers (1008 .. 1057) for the operator commands.
+    QPushButton *Button(int id) const;
+    QLabel *Label(int id) const;
+    QListView *LogView() const { return m_logList; }
+    QComboBox *RoomCombo() const { return m_roomCombo; }
+    QSystemTrayIcon *Tray() const { return m_tray; }
+    QMenu *TrayMenu() const { return m_trayMenu; }
+    CDlgSuperUser *SuperUserDialog() const { return m_dlgSuperUser; }
+
+    // The secondary dialogs (created hidden). Minimising hides the first two.
+    QPointer<QWidget> m_dlgSetting, m_dlgClient, m_dlgParam, m_dlgIPlist;
+    CDlgSuperUser *m_dlgSuperUser = nullptr;
+
+public slots:
+    // Enter and Escape never close the window.
+    void accept() override {}
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void BuildControls();
+    void HideToTray();
+    QPushButton *AddButton(int id, const char *text, bool shown);
+
+    CKelvorDlg *m_server;
+    QSystemTrayIcon *m_tray = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QListView *m_logList = nullptr;
+    QComboBox *m_roomCombo = nullptr;
+    QLabel *m_picDbUp = nullptr, *m_picDbDown = nullptr;
+    std::map<int, QPushButton *> m_buttons;
+    std::map<int, QLabel *> m_labels;
+};

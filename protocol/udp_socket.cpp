@@ -1,0 +1,97 @@
+#include "protocol/udp_socket.h"
+
+#include "console/kelvor_dlg.h"
+
+#include <QTimer>
+#include <cstdio>
+#include <sys/socket.h>
+
+CUdpSocket::CUdpSocket(CKelvorDlg *owner) : m_owner(owner)
+{
+    connect(this, &QUdpSocket::readyRead, this, &CUdpSocket::OnReceive);
+}
+
+bool CUdpSocket::Create(quint16 port)
+{
+    if (!bind(QHostAddress::AnyIPv4, port))
+        return false;
+    setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 32768);
+    setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32768);
+    const int on = 1;
+    ::setsockopt(static_cast<int>(socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    return true;
+}
+
+// Each notification reads one datagram. Qt notifies once per burst, so while
+// datagrams remain the next read is queued behind the events already waiting;
+// none waits for a later arrival, and the idle pass still comes after the burst.
+void CUdpSocket::OnReceive()
+{
+    m_owner->OnUdpReceive();
+    if (hasPendingDatagrams())
+        QTimer::singleShot(0, this, &CUdpSocket::OnReceive);
+}
+
+qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port)
+{
+    const qint64 n = readDatagram(static_cast<char *>(buffer), size, &m_sender, &port);
+    if (n < 0)
+        return -1;
+    bool ok = false;
+    address = m_sender.toIPv4Address(&ok);
+    if (!ok)
+        address = 0;
+    return n;
+}
+
+qint64 CUdpSocket::SendTo(const void *data, qint64 size, quint16 port, quint32 address)
+{
+    m_sender.setAddress(address);
+    return writeDatagram(static_cast<const char *>(data), size, m_sender, port);
+}
+
+void FormatIPv4(uint32_t address, char out[16])
+{
+    std::snprintf(out, 16, "%u.%u.%u.%u", address >> 24, (address >> 16) & 0xFFu, (address >> 8) & 0xFFu,
+                  address & 0xFFu);
+}
+
+bool ParseIPv4(const char *text, uint32_t &address)
+{
+    uint32_t result = 0;
+    for (int octet = 0; octet < 4; ++octet) {
+        if (*text < '0' || *text > '9')
+            return false;
+        uint32_t v = 0;
+        int digits = 0;
+        while (*text >= '0' && *text <= '9') {
+            v = v * 10 + static_cast<uint32_t>(*text++ - '0');
+            if (++digits > 3 || v > 255)
+                return false;
+        }
+        result = result << 8 | v;
+        if (octet < 3 && *text++ != '.')
+            return false;
+    }
+    if (*text != '\0')
+        return false;
+    address = result;
+    return true;
+}
+
+int CKelvorDlg::SendUdp(int length, int port, const char *address)
+{
+    if (!m_udpSocket)
+        return 0;
+    uint32_t host = 0;
+    if (length < 0 || length > kFrameBufferSize || !ParseIPv4(address, host))
+        return -1;
+    const qint64 sent = m_udpSocket->SendTo(m_sendBuf, length, static_cast<quint16>(port), host);
+    if (sent < 1)
+        return static_cast<int>(sent);
+    if (port == kRcuUdpPort)
+        ++m_rcuSendCount;
+    else
+        ++m_clientSendCount;
+    return static_cast<int>(sent);
+}

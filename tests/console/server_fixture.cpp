@@ -1,0 +1,74 @@
+#include "server_fixture.h"
+
+#include "database/ado_recordset.h"
+#include "database/engine_settings.h"
+#include "console/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+const char *const ServerTest::kHotelConf = "[Hotel]\nName=Test Hotel\nAddress=1 Test Street\n"
+                                           "[Layout]\nitem1=1 2 10 0\nitem2=2 1 3\n";
+
+void ServerTest::SetUp()
+{
+    TempDirTest::SetUp();
+    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, Path(QStringLiteral("profile")));
+    m_previousDir = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(Path()));
+    database::EngineSettings settings;
+    settings.engine = database::Engine::Embedded;
+    settings.directory = Path();
+    database::SetEngineSettings(settings);
+    WriteHotelConf();
+}
+
+void ServerTest::TearDown()
+{
+    m_server.reset();
+    database::SetEngineSettings(database::EngineSettings{});
+    QDir::setCurrent(m_previousDir);
+}
+
+void ServerTest::WriteHotelConf(const std::string &text)
+{
+    QFile file(Path(QStringLiteral("hotel.conf")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void ServerTest::InstallSeed(const QString &name)
+{
+    QFile::remove(Path(name));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KELVOR_SEED_DB), Path(name)));
+    QFile(Path(name)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void ServerTest::SetSetting(const QString &key, const QVariant &value)
+{
+    OpenProfileSettings()->setValue(key, value);
+}
+
+QVariant ServerTest::Setting(const QString &key)
+{
+    return OpenProfileSettings()->value(key);
+}
+
+void ServerTest::SeedExec(const std::string &sql)
+{
+    CADODatabase db;
+    ASSERT_TRUE(db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"));
+    CADOMyRecordset rs(&db);
+    ASSERT_TRUE(rs.Exec(sql)) << sql << "\n" << rs.GetLastErrorText();
+}
+
+
+CKelvorDlg &ServerTest::Start()
+{
+    m_server = std::make_unique<CKelvorDlg>();
+    m_server->m_clock = [this] { return m_now; };
+    m_server->OnInitDialog();
+    return *m_server;
+}

@@ -1,0 +1,304 @@
+// Start-up and shutdown of the server on its fixed ports: the three modes,
+// the first-start repair, the live-room table and room list, the settings
+// written back, and the timers' frames.
+#include "server_fixture.h"
+
+#include "database/ado_recordset.h"
+#include "database/engine_settings.h"
+#include "platform/gbk.h"
+#include "protocol/udp_socket.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTest>
+#include <QUdpSocket>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+std::string Field(CADODatabase &db, const std::string &sql, const char *field)
+{
+    CADOMyRecordset rs(&db);
+    EXPECT_TRUE(rs.Exec(sql)) << sql << "\n" << rs.GetLastErrorText();
+    return rs.GetFieldString(field);
+}
+
+using Texts = std::vector<std::string>;
+
+// The recorder keeps UTF-8; the program's texts are GBK.
+std::string U(const char *gbk) { return platform::Utf8FromGbk(gbk); }
+
+} // namespace
+
+class StartupTest : public ServerTest {};
+
+TEST_F(StartupTest, FullModeFillsLiveRoomTableRoomListAndNames)
+{
+    InstallSeed("velto.db");
+    SeedExec("insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, IP_ADDR, IP_ADDR2, RMNAME, ADDR) "
+             "values(1, 2, 3, -1062731519, 167772161, '0123456789012345678901234567890123456789', 17)");
+    SeedExec("insert into build_name(BUILD_NUM, BDNAME) values(2, 'East Wing')");
+    SeedExec("insert into event_msg_list(MSG_INDEX, MSG_TYPE) values(41, 1)");
+
+    CKelvorDlg &server = Start();
+    EXPECT_EQ(server.Mode(), StartMode::Full);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_EQ(server.m_lastEventIndex, 41u);
+    EXPECT_EQ(server.m_connectedSince, m_now);
+
+    // One live row per room in service (gap room 1|200 has none), RMSTATE 1.
+    EXPECT_EQ(Field(server.m_db, "select count(*) as N from ##REALTIMEROOM", "N"), "13");
+    EXPECT_EQ(Field(server.m_db, "select count(*) as N from ##REALTIMEROOM where RMSTATE=1 and CLEAN=0 and DOOR=0", "N"),
+              "13");
+    EXPECT_EQ(Field(server.m_db, "select count(*) as N from ##REALTIMEROOM where BUILD=1 and FLOOR=2 and ROOMNUM=0", "N"),
+              "0");
+
+    const auto &list = server.RoomList();
+    ASSERT_EQ(list.size(), 14u);
+    EXPECT_EQ(list[0].text, "所有房间");
+    EXPECT_EQ(list[0].room, nullptr);
+    EXPECT_EQ(list[1].text, "1|201");
+    EXPECT_EQ(list[13].text, "2|102");
+
+    CRoom *named = server.m_hotel.FindRoom(1, 2, 3);
+    ASSERT_NE(named, nullptr);
+    EXPECT_EQ(named->m_rcuIp, 0xC0A80101u);
+    EXPECT_EQ(named->m_gatewayIp, 0x0A000001u);
+    EXPECT_EQ(named->m_unitCode, 17);
+    EXPECT_EQ(std::string(named->m_name), "01234567890123456789012345678");
+    CRoom *plain = server.m_hotel.FindRoom(1, 2, 4);
+    EXPECT_EQ(plain->m_rcuIp, 0u);
+    EXPECT_EQ(plain->m_name[0], '\0');
+    EXPECT_EQ(std::string(server.m_hotel.FindBuild(2)->m_name), "East Wing");
+    EXPECT_EQ(server.m_hotelName, "Test Hotel");
+
+    // The option defaults for empty values 1 and 2.
+    EXPECT_EQ(server.GetSysOption1(), "2");
+    EXPECT_EQ(server.GetSysOption2(), "5");
+
+    const int periods[4] = {1000, 10000, 480000, 60000};
+    for (int id = 0; id < 4; ++id) {
+        EXPECT_TRUE(server.Timer(id).isActive()) << id;
+        EXPECT_EQ(server.Timer(id).interval(), periods[id]) << id;
+    }
+}
+
+TEST_F(StartupTest, ServerNotAnsweringStartsWithoutDatabase)
+{
+    database::EngineSettings settings;
+    settings.directory = Path(QStringLiteral("missing-folder"));
+    database::SetEngineSettings(settings);
+
+    CKelvorDlg &server = Start();
+    EXPECT_EQ(server.Mode(), StartMode::WithoutDatabase);
+    EXPECT_EQ(m_boxes.Texts(), Texts{U("数据库服务器无响应，请检查SQLServer服务器是否就绪。")});
+    EXPECT_EQ(server.m_hotel.GetTotalRooms(), 13);
+    EXPECT_TRUE(server.RoomList().empty());
+    EXPECT_TRUE(server.Timer(0).isActive());
+    EXPECT_TRUE(server.Timer(1).isActive());
+    EXPECT_TRUE(server.HasUdpSocket());
+}
+
+struct RepairCase {
+    const char *name;
+    bool answer;
+    bool backupPresent;
+    StartMode mode;
+    std::vector<std::string> boxes;
+};
+
+class RepairTest : public ServerTest, public ::testing::WithParamInterface<RepairCase> {};
+
+// A first start: no velto.db, so the server's own login is refused.
+TEST_P(RepairTest, FirstStart)
+{
+    const RepairCase &c = GetParam();
+    if (c.backupPresent)
+        InstallSeed("velto.bak");
+    int asked = 0;
+    m_server = std::make_unique<CKelvorDlg>();
+    m_server->m_clock = [this] { return m_now; };
+    m_server->m_askAdminPassword = [&](std::string &password) {
+        ++asked;
+        password = "secret";
+        return c.answer;
+    };
+    m_server->OnInitDialog();
+    CKelvorDlg &server = *m_server;
+
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(server.Mode(), c.mode);
+    EXPECT_EQ(m_boxes.Texts(), c.boxes);
+    if (c.mode == StartMode::Full) {
+        EXPECT_TRUE(QFile::exists(Path(QStringLiteral("velto.db"))));
+        EXPECT_EQ(server.m_db.GetConnectionString(), "Driver={SQL Server};Server=.;Uid=velto;Pwd=qubra;");
+        EXPECT_EQ(Field(server.m_db, "select count(*) as N from ##REALTIMEROOM", "N"), "13");
+        EXPECT_TRUE(server.Timer(3).isActive());
+    } else {
+        // Bare: sockets and settings only.
+        EXPECT_FALSE(server.m_db.IsOpen());
+        EXPECT_EQ(server.m_hotel.GetTotalRooms(), 0);
+        for (int id = 0; id < 4; ++id)
+            EXPECT_FALSE(server.Timer(id).isActive()) << id;
+        EXPECT_TRUE(server.HasUdpSocket());
+        EXPECT_EQ(server.m_broadcastInterval, 10);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RepairTest,
+    ::testing::Values(RepairCase{"Restored", true, true, StartMode::Full, {}},
+                      RepairCase{"Cancelled", false, true, StartMode::Bare, {}},
+                      RepairCase{"NoBackup", true, false, StartMode::Bare, {U("未找到数据库文件velto.bak")}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(StartupTest, SettingsDefaultsAreReadAndWrittenBack)
+{
+    InstallSeed("velto.db");
+    SetSetting(QStringLiteral("Network Configuration/BROADCAST INTERVAL"), 25);
+    SetSetting(QStringLiteral("Interface Configuration/HMS INTERFACE"), 4);
+    CKelvorDlg &server = Start();
+    EXPECT_EQ(server.m_rcuBroadcastIp, 0xC0A8FFFFu);
+    EXPECT_EQ(server.m_hmsIp, 0xC0A80101u);
+    EXPECT_EQ(server.m_hmsPort, 1500);
+    EXPECT_EQ(server.m_gatewayAddr, 0xC0A80100u);
+    EXPECT_EQ(server.m_pmsType, 4);
+    EXPECT_EQ(server.Timer(1).interval(), 25000);
+    server.m_pmsType = 0; // not written back
+    Stop();
+
+    const struct {
+        const char *name;
+        int value;
+    } expected[] = {{"HMS IP ADDRESS HIWORD", 0xC0A8},  {"HMS IP ADDRESS LOWORD", 0x0101},
+                    {"HMS UDP PORT NUM", 1500},         {"HMS IP AUTO", 0},
+                    {"GATEWAY IP ADDRESS HIWORD", 0xC0A8}, {"GATEWAY IP ADDRESS LOWORD", 0x0100},
+                    {"RCU IP ADDRESS HIWORD", 0xC0A8},  {"RCU IP ADDRESS LOWORD", 0xFFFF},
+                    {"BROADCAST INTERVAL", 25},         {"RCU UDP PORT NUM", 14444},
+                    {"LOCAL UDP PORT NUM", 14444},      {"AUTO CHECK TIME", 0},
+                    {"AUTO CHECK TIME INTERVAL", 10}};
+    for (const auto &e : expected)
+        EXPECT_EQ(Setting(QStringLiteral("Network Configuration/") + QLatin1String(e.name)).toInt(), e.value) << e.name;
+    EXPECT_EQ(Setting(QStringLiteral("Interface Configuration/HMS INTERFACE")).toInt(), 4);
+}
+
+TEST_F(StartupTest, PortsInUseAreReportedAndTheOthersServe)
+{
+    InstallSeed("velto.db");
+    QTcpServer squatter;
+    ASSERT_TRUE(squatter.listen(QHostAddress::AnyIPv4, 40000));
+    QUdpSocket udpSquatter;
+    ASSERT_TRUE(udpSquatter.bind(QHostAddress::AnyIPv4, 3338));
+
+    CKelvorDlg &server = Start();
+    EXPECT_EQ(m_boxes.Texts(), (Texts{U("创建UDP SOCKET失败！"), U("创建Tcp SOCKET失败！")}));
+    EXPECT_FALSE(server.HasUdpSocket());
+    EXPECT_EQ(server.SendUdp(10, 3341, "127.0.0.1"), 0);
+    EXPECT_EQ(server.m_rcuSendCount + server.m_clientSendCount, 0);
+    EXPECT_EQ(server.m_pmsListeners[0], nullptr);
+    ASSERT_NE(server.m_pmsListeners[1], nullptr);
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, 9766);
+    EXPECT_TRUE(client.waitForConnected(2000));
+}
+
+TEST_F(StartupTest, ShutdownReleasesThePorts)
+{
+    InstallSeed("velto.db");
+    Start();
+    Stop();
+    QUdpSocket udp;
+    EXPECT_TRUE(udp.bind(QHostAddress::AnyIPv4, 3338));
+    for (int port : {40000, 9766}) {
+        QTcpServer tcp;
+        EXPECT_TRUE(tcp.listen(QHostAddress::AnyIPv4, static_cast<quint16>(port))) << port;
+    }
+}
+
+class TimerFramesTest : public ServerTest {
+protected:
+    void SetUp() override
+    {
+        ServerTest::SetUp();
+        InstallSeed("velto.db");
+        SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS HIWORD"), 0x7F00);
+        SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD"), 0x0001);
+        SetSetting(QStringLiteral("Network Configuration/BROADCAST INTERVAL"), 1);
+        ASSERT_TRUE(m_rcu.bind(QHostAddress::LocalHost, 3341));
+    }
+
+    QByteArray NextFrame()
+    {
+        if (!QTest::qWaitFor([&] { return m_rcu.hasPendingDatagrams(); }, 3000))
+            return {};
+        QByteArray frame(static_cast<int>(m_rcu.pendingDatagramSize()), '\0');
+        m_rcu.readDatagram(frame.data(), frame.size());
+        return frame;
+    }
+
+    static void ExpectBroadcastHeader(const QByteArray &f, int code)
+    {
+        const auto *b = reinterpret_cast<const uint8_t *>(f.constData());
+        EXPECT_EQ(b[0], 0xFF);
+        EXPECT_EQ(b[1], f.size());
+        EXPECT_EQ(std::memcmp(b + 2, "ZOLP", 4), 0);
+        EXPECT_EQ(b[6], 0);
+        EXPECT_EQ(b[7], 1);
+        EXPECT_EQ(b[8], 0xFF);
+        EXPECT_EQ(b[9], 0xFF);
+        EXPECT_EQ(b[15] << 8 | b[16], code);
+        EXPECT_EQ(b[17], 0);
+        EXPECT_EQ(b[18], 255);
+        EXPECT_EQ(b[19], 255);
+        EXPECT_EQ(b[20], 255);
+        EXPECT_EQ(b[21], 1);
+        unsigned sum = 0;
+        for (int i = 0; i < f.size() - 2; ++i)
+            sum += b[i];
+        EXPECT_EQ(b[f.size() - 2] | b[f.size() - 1] << 8, static_cast<int>(sum & 0xFFFF));
+    }
+
+    QUdpSocket m_rcu;
+};
+
+TEST_F(TimerFramesTest, PollLeavesEveryIntervalForTheBroadcastAddress)
+{
+    CKelvorDlg &server = Start();
+    const QByteArray poll = NextFrame();
+    ASSERT_EQ(poll.size(), 24);
+    ExpectBroadcastHeader(poll, 0x0021);
+    EXPECT_GE(server.m_rcuSendCount, 1);
+    EXPECT_EQ(server.m_clientSendCount, 0);
+}
+
+TEST_F(TimerFramesTest, TimeBroadcastCarriesTheLocalTime)
+{
+    CKelvorDlg &server = Start();
+    server.OnTimer(2);
+    const QByteArray frame = NextFrame();
+    ASSERT_EQ(frame.size(), 36);
+    ExpectBroadcastHeader(frame, 0x0004);
+
+    const time_t now = static_cast<time_t>(m_now);
+    struct tm local {};
+    ASSERT_TRUE(localtime_r(&now, &local));
+    const auto *r = reinterpret_cast<const uint8_t *>(frame.constData()) + 22;
+    EXPECT_EQ(r[0], 12);
+    EXPECT_EQ(r[1], local.tm_sec);
+    EXPECT_EQ(r[2], local.tm_min);
+    EXPECT_EQ(r[3], local.tm_hour);
+    EXPECT_EQ(r[4], local.tm_mday);
+    EXPECT_EQ(r[6], local.tm_mon + 1);
+    EXPECT_EQ(r[7], local.tm_year + 1900 - 2000);
+    EXPECT_EQ(r[8], 0);
+    EXPECT_EQ(r[9], 0);
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < 10; ++i) {
+        crc ^= r[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    EXPECT_EQ(r[10] | r[11] << 8, crc);
+}
