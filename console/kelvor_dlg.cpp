@@ -72,11 +72,13 @@ void CKelvorDlg::StartTimers()
         m_timers[id].start(periods[id]);
 }
 
-// The idle hook of the modal loop: the event queue has drained.
+// The idle hook of the modal loop: the event loop is about to wait. Datagrams
+// still queued on the socket count as waiting messages, so a burst is
+// handled before the monitor runs.
 void CKelvorDlg::ContinueModal()
 {
     static bool running = false;
-    if (running || !m_db.IsOpen())
+    if (running || !m_db.IsOpen() || (m_udpSocket && m_udpSocket->hasPendingDatagrams()))
         return;
     running = true;
     ScanRooms();

@@ -2,7 +2,6 @@
 
 #include "console/kelvor_dlg.h"
 
-#include <QTimer>
 #include <cstdio>
 #include <sys/socket.h>
 
@@ -22,15 +21,11 @@ bool CUdpSocket::Create(quint16 port)
     return true;
 }
 
-// Each notification reads one datagram. Qt notifies once per burst, so while
-// datagrams remain the next read is queued behind the events already waiting;
-// none waits for a later arrival, and the idle pass still comes after the burst.
-void CUdpSocket::OnReceive()
-{
-    m_owner->OnUdpReceive();
-    if (hasPendingDatagrams())
-        QTimer::singleShot(0, this, &CUdpSocket::OnReceive);
-}
+// Each notification reads one datagram. Reading re-arms Qt's read notifier,
+// which is level-triggered: while datagrams remain queued the next pass of
+// the event loop notifies again, so none waits for a later arrival, and the
+// idle pass comes only after the burst.
+void CUdpSocket::OnReceive() { m_owner->OnUdpReceive(); }
 
 qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port)
 {

@@ -77,6 +77,13 @@ TEST_F(StartupTest, FullModeFillsLiveRoomTableRoomListAndNames)
     EXPECT_EQ(server.GetSysOption1(), "2");
     EXPECT_EQ(server.GetSysOption2(), "5");
 
+    m_now += 26 * 3600 + 3 * 60;
+    const StatusTexts status = server.GetStatusTexts();
+    EXPECT_EQ(status.dbState, std::string("SQL SERVER数据库服务器连接成功! [1天 02时 03分]"));
+    EXPECT_EQ(status.rcuRecv, "0/0");
+    EXPECT_EQ(status.hotelInfo, "Test Hotel");
+    EXPECT_EQ(status.totalRooms, std::string("总房间数13"));
+
     const int periods[4] = {1000, 10000, 480000, 60000};
     for (int id = 0; id < 4; ++id) {
         EXPECT_TRUE(server.Timer(id).isActive()) << id;
