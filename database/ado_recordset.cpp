@@ -115,12 +115,9 @@ CADORecordset::~CADORecordset()
     m_recordset.reset(); // before the connection it was made on
 }
 
-QSqlQuery *CADORecordset::CurrentQuery() const
+bool CADORecordset::Readable() const
 {
-    if (!m_open || !m_recordset || !m_connection || !m_connection->IsOpen()
-        || m_connection->Generation() != m_generation)
-        return nullptr;
-    return m_recordset.get();
+    return m_open && m_connection && m_connection->IsOpen() && m_connection->Generation() == m_generation;
 }
 
 bool CADORecordset::IsOpen() const
@@ -128,17 +125,15 @@ bool CADORecordset::IsOpen() const
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    return CurrentQuery() != nullptr;
+    return Readable();
 }
 
 void CADORecordset::Close()
 {
-    if (!m_connection)
-        return;
-    std::lock_guard lock(m_connection->Mutex());
-    if (QSqlQuery *query = CurrentQuery())
-        query->finish();
     m_open = false;
+    m_values.clear();
+    m_rowCount = 0;
+    m_row = 0;
 }
 
 void CADORecordset::Fail(const database::ComError &error)
@@ -157,14 +152,10 @@ int CADORecordset::GetRecordCount()
     if (!m_connection)
         return 0;
     std::lock_guard lock(m_connection->Mutex());
-    QSqlQuery *query = CurrentQuery();
-    if (!query || !query->isValid())
+    if (!Readable() || !HasRow())
         return 0;
-    int count = 0;
-    if (query->last())
-        count = query->at() + 1;
-    query->first();
-    return count;
+    m_row = 0;
+    return static_cast<int>(m_rowCount);
 }
 
 bool CADORecordset::IsFieldNull(int16_t index)
@@ -172,8 +163,7 @@ bool CADORecordset::IsFieldNull(int16_t index)
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    QSqlQuery *query = CurrentQuery();
-    if (!query) {
+    if (!Readable()) {
         FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
         return false;
     }
@@ -182,12 +172,12 @@ bool CADORecordset::IsFieldNull(int16_t index)
                 "Item cannot be found in the collection corresponding to the requested name or ordinal.");
         return false;
     }
-    if (!query->isValid()) {
+    if (!HasRow()) {
         FailAdo(database::kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been "
                                                "deleted. Requested operation requires a current record.");
         return false;
     }
-    return query->isNull(index);
+    return Field(index).isNull();
 }
 
 bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value, std::string_view dateFormat)
@@ -195,8 +185,7 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    QSqlQuery *query = CurrentQuery();
-    if (!query) {
+    if (!Readable()) {
         FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
         return false;
     }
@@ -206,13 +195,13 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
                 "Item cannot be found in the collection corresponding to the requested name or ordinal.");
         return false;
     }
-    if (!query->isValid()) {
+    if (!HasRow()) {
         FailAdo(database::kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been "
                                                "deleted. Requested operation requires a current record.");
         return false;
     }
     std::string text;
-    if (!FieldText(query->value(index), m_columns.field(index).metaType(), dateFormat, text))
+    if (!FieldText(Field(index), m_columns.field(index).metaType(), dateFormat, text))
         return false;
     value = std::move(text);
     return true;
@@ -231,8 +220,7 @@ bool CADORecordset::IsEof() const
     if (!m_connection)
         return true;
     std::lock_guard lock(m_connection->Mutex());
-    const QSqlQuery *query = CurrentQuery();
-    return !query || !query->isValid();
+    return !Readable() || !HasRow();
 }
 
 void CADORecordset::MoveNext()
@@ -240,8 +228,8 @@ void CADORecordset::MoveNext()
     if (!m_connection)
         return;
     std::lock_guard lock(m_connection->Mutex());
-    if (QSqlQuery *query = CurrentQuery(); query && query->isValid())
-        query->next();
+    if (Readable() && HasRow())
+        ++m_row;
 }
 
 bool CADOMyRecordset::Exec(std::string_view sql, int *recordsAffected)
@@ -261,6 +249,7 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
     if (!m_recordset || m_generation != m_connection->Generation()) {
         m_recordset.reset();
         m_recordset = std::make_unique<QSqlQuery>(m_connection->Database());
+        m_recordset->setForwardOnly(true);
         m_generation = m_connection->Generation();
     }
     int affected = 0;
@@ -273,8 +262,14 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
         *recordsAffected = affected;
     if (m_recordset->isActive() && m_recordset->isSelect()) {
         m_columns = m_recordset->record();
+        const int columns = m_columns.count();
+        while (m_recordset->next()) {
+            for (int column = 0; column < columns; ++column)
+                m_values.push_back(m_recordset->value(column));
+            ++m_rowCount;
+        }
         m_open = true;
-        m_recordset->first();
     }
+    m_recordset->finish();
     return true;
 }

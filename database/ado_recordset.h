@@ -6,10 +6,12 @@
 #include "database/ado_database.h"
 
 #include <QSqlRecord>
+#include <QVariant>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QSqlQuery;
 
@@ -44,12 +46,20 @@ public:
 protected:
     void Fail(const database::ComError &error);
     void FailAdo(uint32_t code, const char *description);
-    QSqlQuery *CurrentQuery() const;
+    bool Readable() const;
+    bool HasRow() const { return m_row < m_rowCount; }
+    const QVariant &Field(int column) const { return m_values[m_row * m_columns.count() + column]; }
 
     std::shared_ptr<database::DbConnection> m_connection;
     std::unique_ptr<QSqlQuery> m_recordset;
     unsigned m_generation = 0; // of the connection the query was made on
+    // A client-side cursor: the rows are read into memory by Exec, so they
+    // can be counted and walked again whatever the driver's cursors allow,
+    // and no read stays open on the database.
     QSqlRecord m_columns;
+    std::vector<QVariant> m_values;
+    size_t m_rowCount = 0;
+    size_t m_row = 0;
     bool m_open = false;
     std::string m_lastErrorText;
     uint32_t m_lastError = 0;
