@@ -96,6 +96,7 @@ bool DbConnection::OpenEmbedded(const std::string &connectionString, const std::
 {
     error->source = kEmbeddedSource;
     m_directory = QDir(m_settings.directory.isEmpty() ? QDir::currentPath() : m_settings.directory).absolutePath();
+    m_settings.directory = m_directory; // a sibling opens the same files wherever its thread stands
     const QFileInfo directory(m_directory);
     if (!directory.isDir() || !directory.isWritable()) {
         error->code = kErrServerNotAnswering;
