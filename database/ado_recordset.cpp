@@ -147,6 +147,25 @@ void CADORecordset::FailAdo(uint32_t code, const char *description)
     Fail({code, kAdoSource, description});
 }
 
+bool CADORecordset::CanRead(int column)
+{
+    if (!Readable()) {
+        FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
+        return false;
+    }
+    if (column < 0 || column >= m_columns.count()) {
+        FailAdo(database::kErrItemNotFound,
+                "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        return false;
+    }
+    if (!HasRow()) {
+        FailAdo(database::kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been "
+                                               "deleted. Requested operation requires a current record.");
+        return false;
+    }
+    return true;
+}
+
 int CADORecordset::GetRecordCount()
 {
     if (!m_connection)
@@ -163,21 +182,7 @@ bool CADORecordset::IsFieldNull(int16_t index)
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    if (!Readable()) {
-        FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
-        return false;
-    }
-    if (index < 0 || index >= m_columns.count()) {
-        FailAdo(database::kErrItemNotFound,
-                "Item cannot be found in the collection corresponding to the requested name or ordinal.");
-        return false;
-    }
-    if (!HasRow()) {
-        FailAdo(database::kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been "
-                                               "deleted. Requested operation requires a current record.");
-        return false;
-    }
-    return Field(index).isNull();
+    return CanRead(index) && Field(index).isNull();
 }
 
 bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value, std::string_view dateFormat)
@@ -185,21 +190,9 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    if (!Readable()) {
-        FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
-        return false;
-    }
     const int index = m_columns.indexOf(platform::QStringFromGbk(fieldName));
-    if (index < 0) {
-        FailAdo(database::kErrItemNotFound,
-                "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    if (!CanRead(index))
         return false;
-    }
-    if (!HasRow()) {
-        FailAdo(database::kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been "
-                                               "deleted. Requested operation requires a current record.");
-        return false;
-    }
     std::string text;
     if (!FieldText(Field(index), m_columns.field(index).metaType(), dateFormat, text))
         return false;

@@ -47,6 +47,9 @@ protected:
     void Fail(const database::ComError &error);
     void FailAdo(uint32_t code, const char *description);
     bool Readable() const;
+    // False, with the failure kept as ADO reports it, when the current row's
+    // field at `column` (-1: no such name) cannot be read.
+    bool CanRead(int column);
     bool HasRow() const { return m_row < m_rowCount; }
     const QVariant &Field(int column) const { return m_values[m_row * m_columns.count() + column]; }
 
