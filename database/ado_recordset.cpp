@@ -239,6 +239,11 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
     Close();
     if (!m_connection->IsOpen())
         return false;
+    database::ComError error;
+    if (!m_connection->IsOwnThread(&error)) {
+        Fail(error);
+        return false;
+    }
     if (!m_recordset || m_generation != m_connection->Generation()) {
         m_recordset.reset();
         m_recordset = std::make_unique<QSqlQuery>(m_connection->Database());
@@ -246,7 +251,6 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
         m_generation = m_connection->Generation();
     }
     int affected = 0;
-    database::ComError error;
     if (!m_connection->Execute(*m_recordset, platform::QStringFromGbk(m_sql), &affected, &error)) {
         Fail(error);
         return false;

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QThread>
 #include <atomic>
 #include <sqlite3.h>
 
@@ -28,7 +29,7 @@ std::string Gbk(const QString &text)
 // master) to restore it.
 bool IsAdministrator(const std::string &connectionString, const std::string &user)
 {
-    static const QRegularExpression uid(QStringLiteral(R"((?:^|;)\s*(?:Uid|User ID)\s*=\s*sa\s*(?:;|$))"),
+    thread_local const QRegularExpression uid(QStringLiteral(R"((?:^|;)\s*(?:Uid|User ID)\s*=\s*sa\s*(?:;|$))"),
                                         QRegularExpression::CaseInsensitiveOption);
     return QString::fromStdString(user).compare(QLatin1String("sa"), Qt::CaseInsensitive) == 0
         || uid.match(QString::fromStdString(connectionString)).hasMatch();
@@ -39,7 +40,7 @@ bool IsAdministrator(const std::string &connectionString, const std::string &use
 // the server did not answer.
 uint32_t OdbcOpenCode(const QSqlError &error)
 {
-    static const QRegularExpression refused(QStringLiteral(R"(\b(?:18456|4060)\b)"));
+    thread_local const QRegularExpression refused(QStringLiteral(R"(\b(?:18456|4060)\b)"));
     if (refused.match(error.nativeErrorCode()).hasMatch())
         return kErrLoginRefused;
     return kErrServerNotAnswering;
@@ -87,6 +88,7 @@ bool DbConnection::Open(const EngineSettings &settings, const std::string &conne
     const bool ok = settings.engine == Engine::Embedded ? OpenEmbedded(connectionString, user, error)
                                                         : OpenOdbc(connectionString, user, password, error);
     m_open = ok;
+    m_thread = QThread::currentThread();
     if (!ok && m_db.isValid())
         m_db.close();
     return ok;
@@ -165,6 +167,16 @@ sqlite3 *DbConnection::SqliteHandle() const
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+bool DbConnection::IsOwnThread(ComError *error) const
+{
+    if (QThread::currentThread() == m_thread)
+        return true;
+    error->code = kErrInCommand;
+    error->source = "ADODB.Connection";
+    error->description = "The connection belongs to another thread: that thread opens its own (OpenSibling).";
+    return false;
 }
 
 bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error)

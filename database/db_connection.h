@@ -8,6 +8,8 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
+class QThread;
 #include <mutex>
 #include <string>
 
@@ -26,6 +28,9 @@ public:
               const std::string &password, ComError *error);
     void Close();
     bool IsOpen() const;
+
+    // False, with the reason, on any thread but the one that opened it.
+    bool IsOwnThread(ComError *error) const;
 
     // Runs one statement (GBK text already converted) on `query`, which must
     // have been made on Database(). `query` is active afterwards only for a
@@ -55,6 +60,7 @@ private:
     QString m_name;
     QSqlDatabase m_db;
     bool m_open = false;
+    QThread *m_thread = nullptr; // the one the connection was opened on
     unsigned m_generation = 0;
     EngineSettings m_settings;
     QString m_directory; // embedded: the resolved folder of velto.db

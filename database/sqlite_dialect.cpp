@@ -147,7 +147,7 @@ void ColLength(sqlite3_context *context, int, sqlite3_value **argv)
         return;
     }
     const QString type = QString::fromUtf8(declared ? declared : "").toLower();
-    static const QRegularExpression sized(QStringLiteral(R"(\(\s*(\d+))"));
+    thread_local const QRegularExpression sized(QStringLiteral(R"(\(\s*(\d+))"));
     const QRegularExpressionMatch match = sized.match(type);
     int length = 4;
     if (match.hasMatch())

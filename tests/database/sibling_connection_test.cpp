@@ -77,3 +77,23 @@ TEST_F(SiblingTest, OutsideProgramSeesAndWritesTheLiveRooms)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SiblingTest, AnotherThreadCannotUseTheServerConnection)
+{
+    bool ran = true;
+    std::string error;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        CADOMyRecordset recordset(&m_db);
+        ran = recordset.Exec("select * from ##REALTIMEROOM");
+        error = recordset.GetLastErrorText();
+    }));
+    thread->start();
+    thread->wait();
+    EXPECT_FALSE(ran);
+    EXPECT_NE(error.find("OpenSibling"), std::string::npos) << error;
+    EXPECT_EQ(QueryField("select count(*) as n from ##REALTIMEROOM", "n"), "20");
+}
+
+} // namespace
