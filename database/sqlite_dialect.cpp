@@ -15,7 +15,7 @@ namespace {
 
 constexpr auto kOptions = QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption;
 
-// Rewrites applied to the text outside string literals.
+// Rewrites of CREATE TABLE texts, applied outside string literals.
 struct Rewrite {
     QRegularExpression pattern;
     QString replacement;
@@ -32,8 +32,6 @@ struct Special {
 const std::vector<Rewrite> &Rewrites()
 {
     thread_local const std::vector<Rewrite> table = {
-        // Global temporary tables live in the attached tempdb.
-        {QRegularExpression(QStringLiteral(R"(##(\w+))")), QStringLiteral("tempdb.\\1")},
         // An identity column is SQLite's growing 64-bit rowid.
         {QRegularExpression(QStringLiteral(R"(\[?\b(?:big|small|tiny)?int\b\]?\s+IDENTITY\s*(?:\(\s*-?\d+\s*,\s*-?\d+\s*\))?)"), kOptions),
          QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")},
@@ -66,15 +64,23 @@ bool StartsWithSpecialWord(QStringView text)
     return false;
 }
 
-bool NeedsRewrite(const QString &text)
+bool NeedsTableRewrite(const QString &text)
 {
-    return text.contains(QLatin1Char('#')) || text.contains(QLatin1String("IDENTITY"), Qt::CaseInsensitive)
+    return text.contains(QLatin1String("IDENTITY"), Qt::CaseInsensitive)
         || text.contains(QLatin1String("[PRIMARY]"), Qt::CaseInsensitive);
+}
+
+// Global temporary tables live in the attached tempdb: ##NAME is tempdb.NAME.
+// Done by hand: the live-room update is the commonest statement of all.
+void RenameTemporaryTables(QString &code)
+{
+    for (qsizetype at = code.indexOf(QLatin1String("##")); at >= 0; at = code.indexOf(QLatin1String("##"), at))
+        code.replace(at, 2, QLatin1String("tempdb."));
 }
 
 // Applies the rewrites to every stretch of the text that is not inside a
 // '...' literal, so that no value ever changes.
-QString RewriteOutsideLiterals(const QString &text)
+QString RewriteOutsideLiterals(const QString &text, bool tableRewrites)
 {
     QString out;
     out.reserve(text.size() + 32);
@@ -82,8 +88,11 @@ QString RewriteOutsideLiterals(const QString &text)
     while (pos < text.size()) {
         qsizetype quote = text.indexOf(QLatin1Char('\''), pos);
         QString code = text.mid(pos, quote < 0 ? -1 : quote - pos);
-        for (const Rewrite &rewrite : Rewrites())
-            code.replace(rewrite.pattern, rewrite.replacement);
+        RenameTemporaryTables(code);
+        if (tableRewrites) {
+            for (const Rewrite &rewrite : Rewrites())
+                code.replace(rewrite.pattern, rewrite.replacement);
+        }
         out += code;
         if (quote < 0)
             break;
@@ -250,7 +259,8 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
             return statement;
         }
     }
-    statement.sql = NeedsRewrite(text) ? RewriteOutsideLiterals(text) : text;
+    const bool tableRewrites = NeedsTableRewrite(text);
+    statement.sql = tableRewrites || text.contains(QLatin1String("##")) ? RewriteOutsideLiterals(text, tableRewrites) : text;
     return statement;
 }
 
