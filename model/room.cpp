@@ -9,49 +9,50 @@
 
 namespace {
 
-// The 24 status words in their fixed order, for the copy and the text form.
-template <class Room, class F> void ForEachStatusWord(Room &r, F f)
+// The 24 status words in their fixed order, for the copy and the text form:
+// f(a's word, b's word) for each.
+template <class A, class B, class F> void ForEachStatusWord(A &a, B &b, F f)
 {
-    f(r.m_cardType);
-    f(r.m_cardIn);
-    f(r.m_reportByte40);
-    f(r.m_cardNumber);
-    f(r.m_call);
-    f(r.m_cleanRequest);
-    f(r.m_dnd);
-    f(r.m_spare6);
-    f(r.m_doorOpen);
-    f(r.m_reportByte50);
-    f(r.m_reportByte51);
-    f(r.m_spare7);
-    f(r.m_reportByte53);
-    f(r.m_spare8);
-    f(r.m_reportByte55);
-    f(r.m_spare9);
-    f(r.m_reportByte57);
-    f(r.m_spare10);
-    f(r.m_checkoutRequest);
-    f(r.m_laundryShort);
-    f(r.m_serviceRequest);
-    f(r.m_safeOpen);
-    f(r.m_laundryRequest);
-    f(r.m_laundryPickup);
+    f(a.m_cardType, b.m_cardType);
+    f(a.m_cardIn, b.m_cardIn);
+    f(a.m_reportByte40, b.m_reportByte40);
+    f(a.m_cardNumber, b.m_cardNumber);
+    f(a.m_call, b.m_call);
+    f(a.m_cleanRequest, b.m_cleanRequest);
+    f(a.m_dnd, b.m_dnd);
+    f(a.m_spare6, b.m_spare6);
+    f(a.m_doorOpen, b.m_doorOpen);
+    f(a.m_reportByte50, b.m_reportByte50);
+    f(a.m_reportByte51, b.m_reportByte51);
+    f(a.m_spare7, b.m_spare7);
+    f(a.m_reportByte53, b.m_reportByte53);
+    f(a.m_spare8, b.m_spare8);
+    f(a.m_reportByte55, b.m_reportByte55);
+    f(a.m_spare9, b.m_spare9);
+    f(a.m_reportByte57, b.m_reportByte57);
+    f(a.m_spare10, b.m_spare10);
+    f(a.m_checkoutRequest, b.m_checkoutRequest);
+    f(a.m_laundryShort, b.m_laundryShort);
+    f(a.m_serviceRequest, b.m_serviceRequest);
+    f(a.m_safeOpen, b.m_safeOpen);
+    f(a.m_laundryRequest, b.m_laundryRequest);
+    f(a.m_laundryPickup, b.m_laundryPickup);
 }
 
-// The eleven times in the order of the text form.
-template <class Room, class F> void ForEachTextTime(Room &r, F f)
+// The eleven times in the order of the text form, pairwise as above.
+template <class A, class B, class F> void ForEachTextTime(A &a, B &b, F f)
 {
-    f(r.m_lastHeard);
-    f(r.m_doorTime);
-    f(r.m_callTime);
-    f(r.m_cleanTime);
-    f(r.m_dndTime);
-    f(r.m_checkoutTime);
-    f(r.m_serviceTime);
-    f(r.m_safeTime);
-    f(r.m_cardTime);
-    f(r.m_laundryTime);
-    f(r.m_pickupTime);
+    f(a.m_lastHeard, b.m_lastHeard);
+    f(a.m_doorTime, b.m_doorTime);
+    f(a.m_callTime, b.m_callTime);
+    f(a.m_cleanTime, b.m_cleanTime);
+    f(a.m_dndTime, b.m_dndTime);
+    f(a.m_checkoutTime, b.m_checkoutTime);
+    f(a.m_serviceTime, b.m_serviceTime);
+    f(a.m_safeTime, b.m_safeTime);
+    f(a.m_cardTime, b.m_cardTime);
+    f(a.m_laundryTime, b.m_laundryTime);
+    f(a.m_pickupTime, b.m_pickupTime);
 }
 
 // The fields of the archive form, in its order; the same walk stores and loads.
@@ -71,7 +72,7 @@ template <class Room> void TransferArchiveFields(platform::CArchive &ar, Room &r
     ar.Transfer(r.m_online);
     ar.Transfer(r.m_rangeAlarm);
     ar.Transfer(r.m_doorAlarm);
-    ForEachTextTime(r, [&](int64_t &t) { ar.Transfer(t); });
+    ForEachTextTime(r, r, [&](int64_t &t, int64_t &) { ar.Transfer(t); });
 }
 
 std::string DottedQuad(uint32_t ip)
@@ -102,17 +103,7 @@ CRoom &CRoom::operator=(const CRoom &other)
     m_spare3 = other.m_spare3;
     std::memcpy(m_name, other.m_name, sizeof m_name);
     m_changed = other.m_changed;
-    m_doorTime = other.m_doorTime;
-    m_callTime = other.m_callTime;
-    m_cleanTime = other.m_cleanTime;
-    m_dndTime = other.m_dndTime;
-    m_checkoutTime = other.m_checkoutTime;
-    m_serviceTime = other.m_serviceTime;
-    m_safeTime = other.m_safeTime;
-    m_cardTime = other.m_cardTime;
-    m_lastHeard = other.m_lastHeard;
-    m_laundryTime = other.m_laundryTime;
-    m_pickupTime = other.m_pickupTime;
+    ForEachTextTime(*this, other, [](int64_t &to, int64_t from) { to = from; });
     m_rcuIp = other.m_rcuIp;
     m_online = other.m_online;
     m_rangeAlarm = other.m_rangeAlarm;
@@ -126,30 +117,7 @@ CRoom &CRoom::operator=(const CRoom &other)
     for (int i = 0; i < kFanCoilsInUse; ++i)
         m_fanCoils[i] = other.m_fanCoils[i];
     std::memcpy(m_rcuIdent, other.m_rcuIdent, sizeof m_rcuIdent);
-    m_cardType = other.m_cardType;
-    m_cardIn = other.m_cardIn;
-    m_reportByte40 = other.m_reportByte40;
-    m_cardNumber = other.m_cardNumber;
-    m_call = other.m_call;
-    m_cleanRequest = other.m_cleanRequest;
-    m_dnd = other.m_dnd;
-    m_spare6 = other.m_spare6;
-    m_doorOpen = other.m_doorOpen;
-    m_reportByte50 = other.m_reportByte50;
-    m_reportByte51 = other.m_reportByte51;
-    m_spare7 = other.m_spare7;
-    m_reportByte53 = other.m_reportByte53;
-    m_spare8 = other.m_spare8;
-    m_reportByte55 = other.m_reportByte55;
-    m_spare9 = other.m_spare9;
-    m_reportByte57 = other.m_reportByte57;
-    m_spare10 = other.m_spare10;
-    m_checkoutRequest = other.m_checkoutRequest;
-    m_laundryShort = other.m_laundryShort;
-    m_serviceRequest = other.m_serviceRequest;
-    m_safeOpen = other.m_safeOpen;
-    m_laundryRequest = other.m_laundryRequest;
-    m_laundryPickup = other.m_laundryPickup;
+    ForEachStatusWord(*this, other, [](auto &to, auto from) { to = from; });
     std::memcpy(m_deviceTable, other.m_deviceTable, sizeof m_deviceTable);
     return *this;
 }
@@ -180,7 +148,7 @@ int32_t CRoom::FormatText(char *buf, size_t size) const
     out.Line(m_runTime);
     out.Line(static_cast<int32_t>(m_reportDword));
     out.Line(m_spare5);
-    ForEachStatusWord(*this, [&](auto v) { out.Line(static_cast<int32_t>(v)); });
+    ForEachStatusWord(*this, *this, [&](auto v, auto) { out.Line(static_cast<int32_t>(v)); });
     for (int i = 0; i < kFanCoilsInUse; ++i) {
         const stFanCoilUnit &f = m_fanCoils[i];
         for (int32_t v : {f.present, f.fanSpeed, f.control, f.halt, f.tempSensor, f.curTemp, f.setTemp, f.valveState,
@@ -188,7 +156,7 @@ int32_t CRoom::FormatText(char *buf, size_t size) const
             out.Int32LE(v);
     }
     out.Bytes(m_deviceTable, sizeof m_deviceTable);
-    ForEachTextTime(*this, [&](int64_t t) { out.Line(t); });
+    ForEachTextTime(*this, *this, [&](int64_t t, int64_t) { out.Line(t); });
     out.Bytes(m_name, sizeof m_name);
     out.Bytes(m_rcuIdent, sizeof m_rcuIdent);
     return out.Overflowed() ? -1 : static_cast<int32_t>(out.Length());
