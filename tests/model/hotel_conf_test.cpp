@@ -182,3 +182,12 @@ TEST(HotelConfBuild, LoadedLayoutBuildsTheHotel)
     EXPECT_EQ(hotel.FindFloor(1, 3)->GetRoomCount(), 11);
     EXPECT_EQ(hotel.FindBuild(1)->GetFloorCount(), 1) << "a skipped item makes no floor";
 }
+
+TEST(HotelConfDemo, ShippedDemoHotelLoadsCleanly)
+{
+    const HotelConf conf = LoadHotelConf(KELVOR_TEST_DATA "/../../schema/demo-hotel.conf");
+    ASSERT_TRUE(conf.found);
+    EXPECT_TRUE(conf.messages.empty()) << AllMessages(conf);
+    EXPECT_EQ(conf.name, "Kelvor Demo Hotel");
+    EXPECT_EQ(Items(conf), (std::vector<Item>{{1, 2, 10, {}}, {1, 3, 10, {0}}, {2, 1, 8, {}}}));
+}
