@@ -98,8 +98,8 @@ struct LayoutEntry {
     std::string value;
 };
 
-} // namespace
-
+// One layout value, "building floor roomCount gap...". False with the reason
+// (GBK) when it is not usable.
 bool ParseLayoutItem(std::string_view value, stRoomAssignItem &item, std::string &reason)
 {
     const std::vector<std::string_view> fields = SplitBlanks(value);
@@ -140,6 +140,8 @@ bool ParseLayoutItem(std::string_view value, stRoomAssignItem &item, std::string
     item = stRoomAssignItem(numbers[0], numbers[1], numbers[2], gaps);
     return true;
 }
+
+} // namespace
 
 HotelConf ParseHotelConf(std::string_view text)
 {

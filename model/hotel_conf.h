@@ -33,7 +33,3 @@ struct HotelConf {
 HotelConf LoadHotelConf(const std::string &path = kHotelConfFile);
 // The file's text (UTF-8).
 HotelConf ParseHotelConf(std::string_view text);
-
-// One layout value, "building floor roomCount gap...". False with the reason
-// (GBK) when it is not usable.
-bool ParseLayoutItem(std::string_view value, stRoomAssignItem &item, std::string &reason);
