@@ -12,6 +12,7 @@
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "protocol/msg.h"
+#include "xml/xml_doc.h"
 
 #include <QItemSelectionModel>
 #include <QObject>
@@ -112,6 +113,9 @@ public:
     // ---- UDP socket and dispatcher -----------------------------------------
     int SendUdp(int length, int port, const char *address);
     void OnUdpReceive();
+    // The dispatcher's work on the datagram of length bytes that has just
+    // been read into m_recvBuf.
+    void HandleDatagram(int length, uint32_t senderIp, uint16_t senderPort);
     bool HasUdpSocket() const { return m_udpSocket != nullptr; }
 
 signals:
@@ -170,6 +174,7 @@ public:
     int m_recvLength = 0;       // length of the datagram in m_recvBuf
     CMsg m_request;             // the workstation request in hand
     char m_logText[512] = {};   // reused for the handlers' log lines
+    CXmlDoc m_pmsUdpCommand;    // a foxhis command that came as a datagram
 
     // ---- Settings I/O -------------------------------------------------------
     void ReadSettings();
@@ -206,9 +211,10 @@ private:
     void FreeOnlineClients();
     // protocol/room_monitor.cpp: one pass of the room monitor.
     void ScanRooms();
-    // pms/pms_udp.cpp: a foxhis command that came as a UDP datagram (the
-    // text in m_recvBuf); pms/pms_poller.cpp: the PMS room-state poller.
-    void OnPmsUdpCommand(const char *text);
+    // pms/pms_udp.cpp: a foxhis command that came as a UDP datagram, the
+    // document positioned on its "func" child, with its "ver" attribute; the
+    // sender is m_senderAddr. pms/pms_poller.cpp: the PMS room-state poller.
+    void OnPmsUdpCommand(CXmlDoc &command, const std::string &version);
     void StartPmsThread();
 
     // Timer work.

@@ -2,4 +2,4 @@
 // dispatcher recognises them and they end there.
 #include "console/kelvor_dlg.h"
 
-void CKelvorDlg::OnPmsUdpCommand(const char *) {}
+void CKelvorDlg::OnPmsUdpCommand(CXmlDoc &, const std::string &) {}

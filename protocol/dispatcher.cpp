@@ -26,9 +26,14 @@ void CKelvorDlg::OnUdpReceive()
     uint32_t address = 0;
     uint16_t port = 0;
     const qint64 n = m_udpSocket->ReceiveFrom(m_recvBuf, kFrameBufferSize, address, port);
-    if (n < 0)
+    if (n >= 0)
+        HandleDatagram(static_cast<int>(n), address, port);
+}
+
+void CKelvorDlg::HandleDatagram(int length, uint32_t senderIp, uint16_t senderPort)
+{
+    if (length < 0 || length > kFrameBufferSize)
         return;
-    const int length = static_cast<int>(n);
     // The datagram is followed by a NUL, and nothing an earlier, longer
     // datagram left behind stays: a handler reading past a short datagram
     // sees zeroes.
@@ -37,9 +42,9 @@ void CKelvorDlg::OnUdpReceive()
         std::memset(m_recvBuf + length + 1, 0, static_cast<size_t>(m_recvDirty - length - 1));
     m_recvDirty = length + 1;
     m_recvLength = length;
-    m_senderIp = address;
-    FormatIPv4(address, m_senderAddr);
-    m_senderPort = port;
+    m_senderIp = senderIp;
+    FormatIPv4(senderIp, m_senderAddr);
+    m_senderPort = senderPort;
 
     if (!m_db.IsOpen())
         return;

@@ -182,3 +182,18 @@ TEST_F(DispatcherTest, ABurstIsReadWithoutWaitingForLaterArrivals)
         m_unit.writeDatagram(RcuFrame(1, 2, 1 + i % 10, 0x0082), QHostAddress::LocalHost, 3338);
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount == 50; }, 3000)) << m_server->m_rcuKnownCount;
 }
+
+// PMS type 1: the XML form is tried first; what is not a foxhis command goes
+// on as a binary frame.
+TEST_F(DispatcherTest, FoxhisTypeTriesTheXmlFormFirst)
+{
+    m_server->m_pmsType = 1;
+    Send(QByteArray("<foxhis ver='2'><func>GSTIN</func><roomno>1203</roomno></foxhis>"));
+    EXPECT_EQ(m_server->m_pmsUdpCommand.GetChildName(), "func");
+    Send(QByteArray("<foxhis ver='2'><id>7</id></foxhis>")); // no "func": a binary frame, dropped
+    Send(QByteArray("<other><func>GSTIN</func></other>"));
+    EXPECT_EQ(Count(), (Counters{0, 0, 0}));
+    Send(RcuFrame(1, 2, 3, 0x0082));
+    EXPECT_EQ(Count(), (Counters{1, 1, 0}));
+    EXPECT_EQ(LogLines(), 0);
+}

@@ -1,0 +1,64 @@
+// The operator window over a server that has started in full mode on its
+// fixed ports: status, room selector, tray menu, and a screenshot of it all
+// (saved where KELVOR_SCREENSHOT says, when set).
+#include "server_fixture.h"
+
+#include "console/widgets/kelvor_window.h"
+#include "platform/gbk.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace {
+QString T(const char *gbk) { return platform::QStringFromGbk(gbk); }
+} // namespace
+
+class WindowPortsTest : public ServerTest {};
+
+TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
+{
+    InstallSeed("velto.db");
+    m_server = std::make_unique<CKelvorDlg>();
+    CKelvorWindow window(m_server.get());
+    window.OnInitDialog();
+    ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    window.show();
+
+    EXPECT_TRUE(window.Label(1022)->isVisible());
+    EXPECT_FALSE(window.Label(1023)->isVisible());
+    EXPECT_TRUE(window.Label(1024)->text().startsWith(T("SQL SERVER数据库服务器连接成功! [0天 00时 0")));
+    EXPECT_EQ(window.Label(1019)->text(), QStringLiteral("0/0"));
+    EXPECT_EQ(window.Label(1041)->text(), QStringLiteral("Test Hotel"));
+    EXPECT_EQ(window.Label(1042)->text(), T("房间数:13"));
+
+    ASSERT_EQ(window.RoomCombo()->count(), 14);
+    EXPECT_GE(window.RoomCombo()->findText(T("所有房间")), 0);
+    EXPECT_GE(window.RoomCombo()->findText(QStringLiteral("2|102")), 0);
+
+    const QList<QAction *> actions = window.TrayMenu()->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("Show/Hide"));
+    EXPECT_EQ(window.TrayMenu()->defaultAction(), actions[0]);
+    EXPECT_EQ(actions[1]->text(), QStringLiteral("Exit..."));
+    EXPECT_EQ(window.Tray()->toolTip(), T("Kelvor客控服务器"));
+
+    m_server->AddLog("1|205 *错误报文*");
+    m_server->AddLog("PMS TCP Client 已经接入");
+    const QPixmap shot = window.grab();
+    EXPECT_FALSE(shot.isNull());
+    const QString target = qEnvironmentVariable("KELVOR_SCREENSHOT");
+    if (!target.isEmpty())
+        EXPECT_TRUE(shot.save(target));
+
+    QTimer::singleShot(0, &window, [&] { actions[1]->trigger(); });
+    EXPECT_EQ(window.exec(), 0);
+    window.OnDestroy();
+    EXPECT_FALSE(m_server->m_db.IsOpen());
+    EXPECT_EQ(Setting(QStringLiteral("Network Configuration/BROADCAST INTERVAL")).toInt(), 10);
+}
