@@ -53,8 +53,9 @@ TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
     const QPixmap shot = window.grab();
     EXPECT_FALSE(shot.isNull());
     const QString target = qEnvironmentVariable("KELVOR_SCREENSHOT");
-    if (!target.isEmpty())
+    if (!target.isEmpty()) {
         EXPECT_TRUE(shot.save(target));
+    }
 
     QTimer::singleShot(0, &window, [&] { actions[1]->trigger(); });
     EXPECT_EQ(window.exec(), 0);
