@@ -80,7 +80,10 @@ void CKelvorDlg::ContinueModal()
     static bool running = false;
     if (running || !m_db.IsOpen() || (m_udpSocket && m_udpSocket->hasPendingDatagrams()))
         return;
+    if (m_idleLoopLevel >= 0 && QThread::currentThread()->loopLevel() != m_idleLoopLevel)
+        return;
     running = true;
+    ++m_idlePasses;
     ScanRooms();
     running = false;
 }
@@ -93,8 +96,10 @@ void CKelvorDlg::OnDestroy()
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         disconnect(dispatcher, nullptr, this, nullptr);
     m_stopThread = 1;
-    if (m_pmsThread)
-        m_pmsThread->wait(400);
+    // The poller tests the flag at least every 400 ms; should it still run
+    // after that, the connection it uses is not closed under it.
+    if (m_pmsThread && !m_pmsThread->wait(400))
+        m_pmsThread->wait();
     for (QTimer &timer : m_timers)
         timer.stop();
     if (m_mode != StartMode::NotStarted)

@@ -107,8 +107,12 @@ public:
 
     // ---- Idle hook ---------------------------------------------------------
     // Runs once whenever the event queue has drained: the room monitor, while
-    // the database is open.
+    // the database is open. Only in the event loop of the given level (the
+    // window's modal run; -1: any), so a message box opened by a handler
+    // never starts a monitor pass in the middle of that handler.
     void ContinueModal();
+    int m_idleLoopLevel = -1;
+    int m_idlePasses = 0; // monitor passes run so far
 
     // ---- UDP socket and dispatcher -----------------------------------------
     int SendUdp(int length, int port, const char *address);

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -172,6 +173,8 @@ void CKelvorWindow::OnInitDialog()
     connect(Button(1013), &QPushButton::clicked, m_dlgSuperUser, &CDlgSuperUser::ShowCentred);
 
     m_server->OnInitDialog();
+    // The monitor's idle passes belong to the modal run that follows.
+    m_server->m_idleLoopLevel = QThread::currentThread()->loopLevel() + 1;
 
     std::vector<const RoomListItem *> items;
     for (const RoomListItem &item : m_server->RoomList())

@@ -9,7 +9,9 @@
 #include "protocol/udp_socket.h"
 
 #include <QFile>
+#include <QEventLoop>
 #include <QTcpServer>
+#include <QTimer>
 #include <QTest>
 #include <QUdpSocket>
 #include <cstring>
@@ -308,4 +310,22 @@ TEST_F(TimerFramesTest, TimeBroadcastCarriesTheLocalTime)
             crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
     }
     EXPECT_EQ(r[10] | r[11] << 8, crc);
+}
+
+// The monitor runs when the event loop falls idle, and only while the
+// database is open.
+TEST_F(StartupTest, IdleHookRunsTheMonitorWhileTheDatabaseIsOpen)
+{
+    InstallSeed("velto.db");
+    CKelvorDlg &server = Start();
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_GE(server.m_idlePasses, 1);
+
+    server.m_db.Close();
+    const int passes = server.m_idlePasses;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(server.m_idlePasses, passes);
 }
