@@ -1,0 +1,140 @@
+#include "protocol/client_frame_build.h"
+
+#include "protocol/frame_codes.h"
+#include "protocol/frame_header.h"
+#include "protocol/msg.h"
+#include "protocol/text_lines.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Writes a reply payload of at most capacity bytes at out; returns its
+// length, or -1 when it cannot be written within capacity.
+using PayloadWriter = int (*)(const CMsg &, const ClientFrameContext &, uint8_t *out, size_t capacity);
+
+int FixedSize(size_t size, size_t capacity) { return size <= capacity ? static_cast<int>(size) : -1; }
+
+int WriteNothing(const CMsg &, const ClientFrameContext &, uint8_t *, size_t) { return 0; }
+
+int WriteBlock26(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    const int n = FixedSize(stBlock26::kWireSize, capacity);
+    if (n > 0)
+        msg.m_block26.WriteTo(out);
+    return n;
+}
+
+int WriteUserInfo(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    const int n = FixedSize(stUserInfo::kWireSize, capacity);
+    if (n > 0)
+        msg.m_userInfo.WriteTo(out);
+    return n;
+}
+
+int WriteTimeAnswer(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    const int n = FixedSize(stTimeAnswer::kWireSize, capacity);
+    if (n > 0)
+        msg.m_timeAnswer.WriteTo(out);
+    return n;
+}
+
+int WriteParamBlock(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    const int n = FixedSize(sizeof msg.m_paramBlock, capacity);
+    if (n > 0)
+        std::memcpy(out, msg.m_paramBlock, sizeof msg.m_paramBlock);
+    return n;
+}
+
+int WriteEvent(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    return msg.m_event.FormatText(reinterpret_cast<char *>(out), capacity);
+}
+
+int WriteOnlineList(const CMsg &, const ClientFrameContext &context, uint8_t *out, size_t capacity)
+{
+    const OnlineClientList *clients = context.clients;
+    const size_t count = clients ? clients->Count() : 0;
+    return WriteCountedList(out, capacity, count, [clients](TextLines &text, size_t i) {
+        const OnlineClientEntry entry = clients->At(i);
+        text.Line(entry.userName);
+        text.Line(entry.peerAddress);
+    });
+}
+
+struct Reply {
+    uint16_t code;
+    size_t maxTotal; // 0: as much as the buffer holds
+    PayloadWriter write;
+};
+
+// Reply 0x81 may span two datagrams; 0x8E must stay one datagram whose
+// length field tells the truth.
+const Reply kReplies[] = {
+    {MSG_BLOCK26, 0, WriteBlock26},
+    {MSG_LOGIN_OK, 0, WriteUserInfo},
+    {MSG_LOGIN_FAIL, 0, WriteNothing},
+    {MSG_KEEPALIVE_ACK, 0, WriteNothing},
+    {MSG_TIME_ANSWER, 0, WriteTimeAnswer},
+    {MSG_EVENT, 0, WriteEvent},
+    {MSG_PARAMS_ANSWER, 0, WriteParamBlock},
+    {MSG_ONLINE_LIST_ANSWER, frame::kClientSplitLength, WriteOnlineList},
+};
+
+const Reply *FindReply(uint16_t code)
+{
+    for (const Reply &entry : kReplies)
+        if (entry.code == code)
+            return &entry;
+    return nullptr;
+}
+
+void WriteReplyHeader(uint8_t *frame, const CMsg &msg, uint16_t code)
+{
+    frame::PutMagic(frame);
+    frame[frame::kReceiverKind] = frame::kKindClient;
+    frame[frame::kSenderKind] = frame::kKindServer;
+    frame::PutU16Le(frame + frame::kTag, static_cast<uint16_t>(msg.m_tag));
+    frame::PutU32Le(frame + frame::kHeaderWord, 0);
+    frame[frame::kControl] = 0;
+    frame::PutU16Le(frame + frame::kCommand, code);
+    frame[frame::kAnswerWanted] = static_cast<uint8_t>(msg.m_answerWanted);
+}
+
+} // namespace
+
+uint16_t BuildClientFrame(uint8_t *frame, size_t size, const CMsg &msg, bool secondPart,
+                          const ClientFrameContext &context)
+{
+    size = std::min(size, frame::kSendBufferSize);
+    if (size < frame::kHeaderSize)
+        return 0;
+    const auto code = static_cast<uint16_t>(msg.m_type);
+    const Reply *reply = FindReply(code);
+    size_t limit = size;
+    if (reply && reply->maxTotal)
+        limit = std::min(limit, reply->maxTotal);
+
+    WriteReplyHeader(frame, msg, code);
+    int payload = 0;
+    if (reply)
+        payload = reply->write(msg, context, frame + frame::kPayload, limit - frame::kHeaderSize);
+    if (payload < 0)
+        return 0;
+    const size_t total = frame::kHeaderSize + static_cast<size_t>(payload);
+
+    if (secondPart && total > frame::kClientSplitLength) {
+        const size_t rest = total - frame::kClientSplitLength;
+        std::memmove(frame + frame::kPayload, frame + frame::kClientSplitLength, rest);
+        frame::PutU16Be(frame + frame::kLength, static_cast<uint16_t>(frame::kHeaderSize + rest));
+    } else {
+        frame::PutU16Be(frame + frame::kLength, static_cast<uint16_t>(std::min(total, frame::kClientSplitLength)));
+        if (code == MSG_HOTEL_INFO && total > frame::kClientSplitLength)
+            frame[frame::kControl] = 1;
+    }
+    return static_cast<uint16_t>(total);
+}
