@@ -3,7 +3,7 @@
 #include "protocol/frame_codes.h"
 #include "protocol/frame_header.h"
 #include "protocol/msg.h"
-#include "protocol/text_lines.h"
+#include "model/text_writer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -55,15 +55,47 @@ int WriteEvent(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t
     return msg.m_event.FormatText(reinterpret_cast<char *>(out), capacity);
 }
 
+int WriteRoom(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    return msg.m_room.FormatText(reinterpret_cast<char *>(out), capacity);
+}
+
+int WriteBuild(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    return msg.m_build.FormatText(reinterpret_cast<char *>(out), capacity);
+}
+
+int WriteLayout(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+{
+    const int32_t n = FormatLayoutText(msg.m_layout, reinterpret_cast<char *>(out), capacity);
+    return n > 0 ? n : -1;
+}
+
+// "%d\n" with the number of clients, then each one's name and address lines;
+// cut after the last client that fits, the count line saying how many follow.
 int WriteOnlineList(const CMsg &, const ClientFrameContext &context, uint8_t *out, size_t capacity)
 {
     const OnlineClientList *clients = context.clients;
     const size_t count = clients ? clients->Count() : 0;
-    return WriteCountedList(out, capacity, count, [clients](TextLines &text, size_t i) {
+    size_t fitting = 0;
+    size_t itemBytes = 0;
+    for (; fitting < count; ++fitting) {
+        const OnlineClientEntry entry = clients->At(fitting);
+        const size_t next = itemBytes + entry.userName.size() + 1 + entry.peerAddress.size() + 1;
+        if (DecimalLineLength(static_cast<int64_t>(fitting + 1)) + next > capacity)
+            break;
+        itemBytes = next;
+    }
+    TextWriter text(reinterpret_cast<char *>(out), capacity);
+    text.Line(static_cast<int32_t>(fitting));
+    for (size_t i = 0; i < fitting; ++i) {
         const OnlineClientEntry entry = clients->At(i);
-        text.Line(entry.userName);
-        text.Line(entry.peerAddress);
-    });
+        text.Bytes(entry.userName.data(), entry.userName.size());
+        text.Bytes("\n", 1);
+        text.Bytes(entry.peerAddress.data(), entry.peerAddress.size());
+        text.Bytes("\n", 1);
+    }
+    return text.Overflowed() ? -1 : static_cast<int>(text.Length());
 }
 
 struct Reply {
@@ -76,13 +108,16 @@ struct Reply {
 // length field tells the truth.
 const Reply kReplies[] = {
     {MSG_BLOCK26, 0, WriteBlock26},
+    {MSG_HOTEL_INFO, frame::kClientSplitMax, WriteLayout},
     {MSG_LOGIN_OK, 0, WriteUserInfo},
     {MSG_LOGIN_FAIL, 0, WriteNothing},
     {MSG_KEEPALIVE_ACK, 0, WriteNothing},
+    {MSG_ROOM_STATE, 0, WriteRoom},
     {MSG_TIME_ANSWER, 0, WriteTimeAnswer},
     {MSG_EVENT, 0, WriteEvent},
     {MSG_PARAMS_ANSWER, 0, WriteParamBlock},
     {MSG_ONLINE_LIST_ANSWER, frame::kClientSplitLength, WriteOnlineList},
+    {MSG_BUILD_INFO, 0, WriteBuild},
 };
 
 const Reply *FindReply(uint16_t code)

@@ -3,10 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/object.h"
 #include "protocol/payload_blocks.h"
 
-class CDeviceComCtrl {
+// Its archive form is the empty one of CObject.
+class CDeviceComCtrl : public CObject {
 public:
+    CDeviceComCtrl() = default;
+    CDeviceComCtrl(const CDeviceComCtrl &) = default;
+    CDeviceComCtrl &operator=(const CDeviceComCtrl &) = default;
+
     static constexpr size_t kRoomStateRecordSize = 4;
 
     uint32_t m_command = 0;      // RCU command code; the low 16 bits go into the frame

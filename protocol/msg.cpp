@@ -50,6 +50,9 @@ void CMsg::Serialize(platform::CArchive &ar)
     case 0x20:
         ar.Transfer(m_text);
         break;
+    case 0x87:
+        m_room.Serialize(ar);
+        break;
     case 0x8B:
         m_event.Serialize(ar);
         break;

@@ -4,18 +4,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "model/build.h"
+#include "model/hotel.h"
+#include "model/object.h"
+#include "model/room.h"
 #include "protocol/my_event.h"
 #include "protocol/payload_blocks.h"
 #include "protocol/user_info.h"
 
-namespace platform {
-class CArchive;
-}
-
-class CMsg {
+class CMsg : public CObject {
 public:
     CMsg() { Reset(); }
+    CMsg(const CMsg &) = default;
+    CMsg &operator=(const CMsg &) = default;
 
     int32_t m_tag = -1;          // request tag (frame bytes 8..9, zero-extended)
     uint32_t m_type = 0;         // request or reply code (frame bytes 15..16)
@@ -23,10 +26,13 @@ public:
     std::string m_user;          // login name
     std::string m_password;      // login password
     uint32_t m_archiveWord = 0;  // 16 bits at the head of the archive form
+    CRoom m_room;                // reply 0x87
+    CBuild m_build;              // reply 0x8F
     uint32_t m_buildNum = 0;     // frame byte 18
     uint32_t m_floorNum = 0;     // frame byte 19
     uint32_t m_roomNum = 0;      // frame byte 20
     std::string m_text;          // carried by the archive form of code 0x20
+    std::vector<stRoomAssignItem> m_layout; // the message's own copy, reply 0x81
     stUserInfo m_userInfo;       // reply 0x82
     uint32_t m_fanControl[2] = {}; // request 0x01
     uint8_t m_paramBlock[kParamBlockSize] = {}; // request 0x23, reply 0x8D
@@ -46,7 +52,7 @@ public:
     void Reset();
 
     // Archive form: u16 archive word, u32 type, then a body chosen by the type.
-    void Serialize(platform::CArchive &ar);
+    void Serialize(platform::CArchive &ar) override;
 };
 
 // The one reply message of the process, reset on every call: a reply must be

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
-class CArchive;
-}
+#include "model/object.h"
 
-class CMyEvent {
+class CMyEvent : public CObject {
 public:
+    CMyEvent() = default;
+    CMyEvent(const CMyEvent &) = default;
+    CMyEvent &operator=(const CMyEvent &) = default;
+
     int32_t m_buildNum = 0;
     int32_t m_floorNum = 0;
     int32_t m_roomNum = 0;
@@ -28,5 +30,5 @@ public:
 
     // Archive form: u32 building, floor, room, unit, type; the title and the
     // note as archive strings; the 64-bit index; the 64-bit time.
-    void Serialize(platform::CArchive &ar);
+    void Serialize(platform::CArchive &ar) override;
 };
