@@ -14,40 +14,24 @@ namespace {
 // length, or -1 when it cannot be written within capacity.
 using PayloadWriter = int (*)(const CMsg &, const ClientFrameContext &, uint8_t *out, size_t capacity);
 
-int FixedSize(size_t size, size_t capacity) { return size <= capacity ? static_cast<int>(size) : -1; }
-
 int WriteNothing(const CMsg &, const ClientFrameContext &, uint8_t *, size_t) { return 0; }
 
-int WriteBlock26(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
+// A fixed-size block of the message, written as it is on the wire.
+template <typename Block, Block CMsg::*field>
+int WriteBlock(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
 {
-    const int n = FixedSize(stBlock26::kWireSize, capacity);
-    if (n > 0)
-        msg.m_block26.WriteTo(out);
-    return n;
-}
-
-int WriteUserInfo(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
-{
-    const int n = FixedSize(stUserInfo::kWireSize, capacity);
-    if (n > 0)
-        msg.m_userInfo.WriteTo(out);
-    return n;
-}
-
-int WriteTimeAnswer(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
-{
-    const int n = FixedSize(stTimeAnswer::kWireSize, capacity);
-    if (n > 0)
-        msg.m_timeAnswer.WriteTo(out);
-    return n;
+    if (Block::kWireSize > capacity)
+        return -1;
+    (msg.*field).WriteTo(out);
+    return static_cast<int>(Block::kWireSize);
 }
 
 int WriteParamBlock(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
 {
-    const int n = FixedSize(sizeof msg.m_paramBlock, capacity);
-    if (n > 0)
-        std::memcpy(out, msg.m_paramBlock, sizeof msg.m_paramBlock);
-    return n;
+    if (sizeof msg.m_paramBlock > capacity)
+        return -1;
+    std::memcpy(out, msg.m_paramBlock, sizeof msg.m_paramBlock);
+    return static_cast<int>(sizeof msg.m_paramBlock);
 }
 
 int WriteEvent(const CMsg &msg, const ClientFrameContext &, uint8_t *out, size_t capacity)
@@ -107,13 +91,13 @@ struct Reply {
 // Reply 0x81 may span two datagrams; 0x8E must stay one datagram whose
 // length field tells the truth.
 const Reply kReplies[] = {
-    {MSG_BLOCK26, 0, WriteBlock26},
+    {MSG_BLOCK26, 0, WriteBlock<stBlock26, &CMsg::m_block26>},
     {MSG_HOTEL_INFO, frame::kClientSplitMax, WriteLayout},
-    {MSG_LOGIN_OK, 0, WriteUserInfo},
+    {MSG_LOGIN_OK, 0, WriteBlock<stUserInfo, &CMsg::m_userInfo>},
     {MSG_LOGIN_FAIL, 0, WriteNothing},
     {MSG_KEEPALIVE_ACK, 0, WriteNothing},
     {MSG_ROOM_STATE, 0, WriteRoom},
-    {MSG_TIME_ANSWER, 0, WriteTimeAnswer},
+    {MSG_TIME_ANSWER, 0, WriteBlock<stTimeAnswer, &CMsg::m_timeAnswer>},
     {MSG_EVENT, 0, WriteEvent},
     {MSG_PARAMS_ANSWER, 0, WriteParamBlock},
     {MSG_ONLINE_LIST_ANSWER, frame::kClientSplitLength, WriteOnlineList},
