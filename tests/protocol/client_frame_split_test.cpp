@@ -38,10 +38,6 @@ std::vector<stRoomAssignItem> LayoutOfTextLength(size_t textLength)
     return {stRoomAssignItem(1, 1, 1, gaps)};
 }
 
-struct Sent {
-    std::vector<uint8_t> bytes;
-};
-
 CMsg LayoutReply(size_t textLength)
 {
     CMsg msg;
