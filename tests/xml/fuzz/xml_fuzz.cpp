@@ -1,8 +1,9 @@
 // Arbitrary bytes through the whole document class: load, walk every element,
 // read every attribute, child text and name, then build on top and check that
 // the index still describes the text.
-#include "xml/xml_doc.h"
+#include "../xml_fixture.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -16,37 +17,9 @@ void Require(bool condition)
         std::abort();
 }
 
-// Every record lies inside the text and inside its parent, starts with '<',
-// and the sibling links agree with each other.
 void CheckIndex(const CXmlDoc &doc)
 {
-    const std::string text = doc.GetText();
-    const XmlElem root = doc.GetElem(0);
-    Require(root.length == text.size());
-    std::vector<int32_t> pending{0};
-    size_t visited = 0;
-    while (!pending.empty()) {
-        const int32_t parent = pending.back();
-        pending.pop_back();
-        const XmlElem p = doc.GetElem(parent);
-        const uint64_t contentEnd = uint64_t(p.start) + p.length - p.EndTagLength();
-        int32_t previous = 0;
-        uint64_t after = parent == 0 ? 0 : uint64_t(p.start) + p.StartTagLength();
-        for (int32_t i = p.firstChild; i != 0; i = doc.GetElem(i).nextSibling) {
-            Require(++visited < 100000000);
-            const XmlElem e = doc.GetElem(i);
-            Require(e.parent == parent);
-            Require(e.start >= after && uint64_t(e.start) + e.length <= contentEnd);
-            Require(e.StartTagLength() >= 2 && e.StartTagLength() + e.EndTagLength() <= e.length);
-            Require(text[e.start] == '<');
-            Require(previous == 0 ? (e.flags & kXmlFirstChild) != 0 : e.prevSibling == previous);
-            after = uint64_t(e.start) + e.length;
-            previous = i;
-            pending.push_back(i);
-        }
-        if (p.firstChild != 0)
-            Require(doc.GetElem(p.firstChild).prevSibling == previous);
-    }
+    Require(IndexFault(doc).empty());
 }
 
 // The names of the start tag's words, to ask for each as an attribute.
@@ -112,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     doc.SetAttribute("id", "7");
     doc.StepIn();
     doc.AppendElementInt("n", -3);
-    doc.SetAttribute(input.substr(0, 16), input.substr(16, 32));
+    doc.SetAttribute(std::string_view(input).substr(0, 16), std::string_view(input).substr(std::min<size_t>(16, size), 32));
     CheckIndex(doc);
     Walk(doc);
 
