@@ -245,16 +245,23 @@ void CXmlDoc::AppendParseNote(const char *name, std::optional<std::string_view> 
 {
     if (m_result.size() >= kMaxResultLength)
         return;
+    // Building fails only for memory here (a name too long for the start
+    // tag is left out: escaping grows it at most sixfold), and memory running
+    // out anywhere fails the whole load.
     CXmlDoc report(m_result.c_str());
-    report.AppendElement(name, {}, kNoLineBreak);
-    if (text)
-        report.SetAttribute(std::strcmp(name, "unterminated_tag_syntax") == 0 || std::strcmp(name, "tag_too_long") == 0
-                                ? "type"
-                                : "tagname",
-                            *text);
+    if (report.m_text.size() != m_result.size() || !report.AppendElement(name, {}, kNoLineBreak))
+        throw std::bad_alloc();
+    const auto set = [&](const char *attribute, std::string_view value) {
+        if (!report.SetAttribute(attribute, value))
+            throw std::bad_alloc();
+    };
+    if (text && text->size() <= kXmlMaxStartTag / 8)
+        set(std::strcmp(name, "unterminated_tag_syntax") == 0 || std::strcmp(name, "tag_too_long") == 0 ? "type"
+                                                                                                    : "tagname",
+            *text);
     if (number != -1)
-        report.SetAttribute("offset", std::to_string(number));
+        set("offset", std::to_string(number));
     if (offset2 != -1)
-        report.SetAttribute("offset2", std::to_string(offset2));
+        set("offset2", std::to_string(offset2));
     m_result = report.GetText();
 }
