@@ -217,31 +217,30 @@ struct Scan {
         }
     }
 
+    // "<!--" and "<![C": the character after the opener's second one is
+    // checked, then the body runs to the end marker.
+    int Section(unsigned char expected, const char *syntaxNote, std::string_view marker, const char *type,
+                int nodeType)
+    {
+        const unsigned char c = t.At(p + 3);
+        if (c == 0)
+            return Unterminated("tag");
+        if (c != expected)
+            return SyntaxError(syntaxNote, p + 3);
+        if (!ToMarkedEnd(p + 4, marker))
+            return Unterminated(type);
+        return nodeType;
+    }
+
     int Exclamation()
     {
         const unsigned char c = t.At(p + 2);
         if (c == 0)
             return Unterminated("tag");
-        if (c == '-') {
-            const unsigned char c2 = t.At(p + 3);
-            if (c2 == 0)
-                return Unterminated("tag");
-            if (c2 != '-')
-                return SyntaxError("comment_tag_syntax", p + 3);
-            if (!ToMarkedEnd(p + 4, "--"))
-                return Unterminated("comment");
-            return XmlNodeInfo::kComment;
-        }
-        if (c == '[') {
-            const unsigned char c2 = t.At(p + 3);
-            if (c2 == 0)
-                return Unterminated("tag");
-            if (c2 != 'C')
-                return SyntaxError("cdata_section_syntax", p + 3);
-            if (!ToMarkedEnd(p + 4, "]]"))
-                return Unterminated("cdata_section");
-            return XmlNodeInfo::kCdata;
-        }
+        if (c == '-')
+            return Section('-', "comment_tag_syntax", "--", "comment", XmlNodeInfo::kComment);
+        if (c == '[')
+            return Section('C', "cdata_section_syntax", "]]", "cdata_section", XmlNodeInfo::kCdata);
         if (c == 'D')
             return DocumentType();
         return SyntaxError("exclamation_tag_syntax", p + 2);
