@@ -1,0 +1,60 @@
+#include "database/ado_database.h"
+
+#include "database/db_connection.h"
+
+CADODatabase::CADODatabase() : m_connection(std::make_shared<database::DbConnection>()) {}
+
+CADODatabase::~CADODatabase()
+{
+    Close();
+}
+
+bool CADODatabase::Open(std::string_view connectionString, std::string_view user, std::string_view password)
+{
+    if (!connectionString.empty())
+        m_connectionString = connectionString;
+    database::ComError error;
+    if (m_connection->Open(database::CurrentEngineSettings(), m_connectionString, std::string(user),
+                           std::string(password), &error))
+        return true;
+    Fail(error);
+    return false;
+}
+
+bool CADODatabase::OpenSibling(const CADODatabase &primary)
+{
+    const std::shared_ptr<database::DbConnection> other = primary.m_connection;
+    database::EngineSettings settings;
+    std::string user;
+    std::string password;
+    {
+        std::lock_guard lock(other->Mutex());
+        settings = other->Settings();
+        user = other->User();
+        password = other->Password();
+        m_connectionString = primary.m_connectionString;
+    }
+    database::ComError error;
+    if (m_connection->Open(settings, m_connectionString, user, password, &error))
+        return true;
+    Fail(error);
+    return false;
+}
+
+void CADODatabase::Fail(const database::ComError &error)
+{
+    m_lastError = error.code;
+    m_errorDescription = error.description;
+    m_lastErrorText = "Connection String = " + m_connectionString + "\n" + FormatComError("CADODataBase", error);
+}
+
+bool CADODatabase::IsOpen() const
+{
+    return m_connection && m_connection->IsOpen();
+}
+
+void CADODatabase::Close()
+{
+    if (IsOpen())
+        m_connection->Close();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The server's database connection. Failures come back as false with the
+// code and diagnostic text kept; nothing here shows a message or throws.
+#include "database/com_error.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace database {
+class DbConnection;
+}
+
+class CADODatabase {
+public:
+    CADODatabase();
+    virtual ~CADODatabase();
+    CADODatabase(const CADODatabase &) = delete;
+    CADODatabase &operator=(const CADODatabase &) = delete;
+
+    // An empty connection string reopens with the one stored by the last
+    // Open that gave one. Which engine serves it is the layer's own setting
+    // (engine_settings.h): with the embedded engine the string only tells the
+    // administrator ("Uid=sa") from the program's own login.
+    bool Open(std::string_view connectionString = {}, std::string_view user = {}, std::string_view password = {});
+
+    // For another thread (the PMS poller): opens this object, made on that
+    // thread, as a second connection to the database `primary` is connected
+    // to, with the same engine, connection string and login.
+    bool OpenSibling(const CADODatabase &primary);
+
+    bool IsOpen() const;
+    void Close();
+
+    std::string GetConnectionString() const { return m_connectionString; }
+    std::shared_ptr<database::DbConnection> GetActiveConnection() const { return m_connection; }
+
+    // The code of the last failure (0x80004005: the server did not answer;
+    // 0x80040E4D: the login was refused), 0 until one occurs.
+    uint32_t GetLastError() const { return m_lastError; }
+    std::string GetLastErrorText() const { return m_lastErrorText; }
+    std::string GetErrorDescription() const { return m_errorDescription; }
+
+private:
+    void Fail(const database::ComError &error);
+
+    std::shared_ptr<database::DbConnection> m_connection;
+    std::string m_connectionString;
+    std::string m_lastErrorText;
+    std::string m_errorDescription;
+    uint32_t m_lastError = 0;
+};

@@ -1,0 +1,272 @@
+#include "database/ado_recordset.h"
+
+#include "database/db_connection.h"
+#include "platform/gbk.h"
+
+#include <QDateTime>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr const char *kAdoSource = "ADODB.Recordset";
+constexpr const char *kDefaultDateFormat = "%Y-%m-%d %H:%M:%S";
+
+std::string Printf(const char *format, auto value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// The C library's gcvt: the shortest general form with `digits` significant
+// digits.
+std::string Gcvt(double value, int digits)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+}
+
+std::string FormatDate(const QDateTime &when, std::string_view format)
+{
+    if (!when.isValid())
+        return "Invalid DateTime";
+    const QDate date = when.date();
+    const QTime time = when.time();
+    std::tm tm{};
+    tm.tm_year = date.year() - 1900;
+    tm.tm_mon = date.month() - 1;
+    tm.tm_mday = date.day();
+    tm.tm_hour = time.hour();
+    tm.tm_min = time.minute();
+    tm.tm_sec = time.second();
+    tm.tm_wday = date.dayOfWeek() % 7;
+    tm.tm_yday = date.dayOfYear() - 1;
+    tm.tm_isdst = -1;
+    const std::string pattern(format.empty() ? std::string_view(kDefaultDateFormat) : format);
+    char text[256];
+    const size_t length = std::strftime(text, sizeof text, pattern.c_str(), &tm);
+    return std::string(text, length);
+}
+
+// The field's value as text, by the value's type; false for a type without
+// a text form (binary data).
+bool FieldText(const QVariant &value, const QMetaType &declared, std::string_view dateFormat, std::string &text)
+{
+    if (!value.isValid() || value.isNull()) {
+        text.clear();
+        return true;
+    }
+    const bool declaredBit = declared.id() == QMetaType::Bool;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        text = value.toBool() ? "T" : "F";
+        return true;
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::Short:
+    case QMetaType::Int:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        text = declaredBit ? (value.toLongLong() ? "T" : "F") : Printf("%lld", value.toLongLong());
+        return true;
+    case QMetaType::UChar:
+    case QMetaType::UShort:
+    case QMetaType::UInt:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+        text = declaredBit ? (value.toULongLong() ? "T" : "F") : Printf("%llu", value.toULongLong());
+        return true;
+    case QMetaType::Float:
+        text = Gcvt(value.toFloat(), 10);
+        return true;
+    case QMetaType::Double:
+        text = Gcvt(value.toDouble(), 20);
+        return true;
+    case QMetaType::QDate:
+        text = FormatDate(QDateTime(value.toDate(), QTime(0, 0)), dateFormat);
+        return true;
+    case QMetaType::QDateTime:
+        text = FormatDate(value.toDateTime(), dateFormat);
+        return true;
+    case QMetaType::QString: {
+        const QByteArray gbk = platform::GbkFromQString(value.toString());
+        text.assign(gbk.constData(), static_cast<size_t>(gbk.size()));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+CADORecordset::CADORecordset(CADODatabase *database)
+    : m_connection(database ? database->GetActiveConnection() : nullptr)
+{
+}
+
+CADORecordset::~CADORecordset()
+{
+    Close();
+    m_recordset.reset(); // before the connection it was made on
+}
+
+bool CADORecordset::Readable() const
+{
+    return m_open && m_connection && m_connection->IsOpen() && m_connection->Generation() == m_generation;
+}
+
+bool CADORecordset::IsOpen() const
+{
+    if (!m_connection)
+        return false;
+    std::lock_guard lock(m_connection->Mutex());
+    return Readable();
+}
+
+void CADORecordset::Close()
+{
+    m_open = false;
+    m_values.clear();
+    m_rowCount = 0;
+    m_row = 0;
+}
+
+void CADORecordset::Fail(const database::ComError &error)
+{
+    m_lastError = error.code;
+    m_lastErrorText = "Query = " + m_sql + "\n" + FormatComError("CADORecordset", error);
+}
+
+void CADORecordset::FailAdo(uint32_t code, const char *description)
+{
+    Fail({code, kAdoSource, description});
+}
+
+bool CADORecordset::CanRead(int column)
+{
+    if (!Readable()) {
+        FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
+        return false;
+    }
+    if (column < 0 || column >= m_columns.count()) {
+        FailAdo(database::kErrItemNotFound,
+                "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        return false;
+    }
+    if (!HasRow()) {
+        FailAdo(database::kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been "
+                                               "deleted. Requested operation requires a current record.");
+        return false;
+    }
+    return true;
+}
+
+int CADORecordset::GetRecordCount()
+{
+    if (!m_connection)
+        return 0;
+    std::lock_guard lock(m_connection->Mutex());
+    if (!Readable() || !HasRow())
+        return 0;
+    m_row = 0;
+    return static_cast<int>(m_rowCount);
+}
+
+bool CADORecordset::IsFieldNull(int16_t index)
+{
+    if (!m_connection)
+        return false;
+    std::lock_guard lock(m_connection->Mutex());
+    return CanRead(index) && Field(index).isNull();
+}
+
+bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value, std::string_view dateFormat)
+{
+    if (!m_connection)
+        return false;
+    std::lock_guard lock(m_connection->Mutex());
+    const int index = m_columns.indexOf(platform::QStringFromGbk(fieldName));
+    if (!CanRead(index))
+        return false;
+    std::string text;
+    if (!FieldText(Field(index), m_columns.field(index).metaType(), dateFormat, text))
+        return false;
+    value = std::move(text);
+    return true;
+}
+
+std::string CADORecordset::GetFieldString(std::string_view fieldName)
+{
+    std::string value;
+    if (!GetFieldValue(fieldName, value))
+        return std::string();
+    return value;
+}
+
+bool CADORecordset::IsEof() const
+{
+    if (!m_connection)
+        return true;
+    std::lock_guard lock(m_connection->Mutex());
+    return !Readable() || !HasRow();
+}
+
+void CADORecordset::MoveNext()
+{
+    if (!m_connection)
+        return;
+    std::lock_guard lock(m_connection->Mutex());
+    if (Readable() && HasRow())
+        ++m_row;
+}
+
+bool CADOMyRecordset::Exec(std::string_view sql, int *recordsAffected)
+{
+    m_sql = sql;
+    return Exec(recordsAffected);
+}
+
+bool CADOMyRecordset::Exec(int *recordsAffected)
+{
+    if (!m_connection)
+        return false;
+    std::lock_guard lock(m_connection->Mutex());
+    Close();
+    if (!m_connection->IsOpen())
+        return false;
+    database::ComError error;
+    if (!m_connection->IsOwnThread(&error)) {
+        Fail(error);
+        return false;
+    }
+    if (!m_recordset || m_generation != m_connection->Generation()) {
+        m_recordset.reset();
+        m_recordset = std::make_unique<QSqlQuery>(m_connection->Database());
+        m_recordset->setForwardOnly(true);
+        m_generation = m_connection->Generation();
+    }
+    int affected = 0;
+    if (!m_connection->Execute(*m_recordset, platform::QStringFromGbk(m_sql), &affected, &error)) {
+        Fail(error);
+        return false;
+    }
+    if (recordsAffected)
+        *recordsAffected = affected;
+    if (m_recordset->isActive() && m_recordset->isSelect()) {
+        m_columns = m_recordset->record();
+        const int columns = m_columns.count();
+        while (m_recordset->next()) {
+            for (int column = 0; column < columns; ++column)
+                m_values.push_back(m_recordset->value(column));
+            ++m_rowCount;
+        }
+        m_open = true;
+    }
+    m_recordset->finish();
+    return true;
+}

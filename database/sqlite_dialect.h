@@ -1,0 +1,54 @@
+#pragma once
+// The one place where SQL Server's dialect meets SQLite. The program builds
+// every statement as SQL Server expects it; on the embedded engine each text
+// passes through SqliteDialect::Translate, which rewrites the forms SQLite
+// spells differently and recognises the statements that are actions rather
+// than SQL for SQLite (BACKUP, RESTORE, use, the sp_ procedures).
+//
+// Global temporary tables (##NAME) live in tempdb.db beside velto.db,
+// attached to every connection as schema "tempdb": every connection of the
+// process and any outside program see the same table, and the first
+// connection of a server run empties it, as a restart of SQL Server would.
+#include <QString>
+
+struct sqlite3;
+
+namespace database {
+
+struct SqliteStatement {
+    enum class Kind {
+        Query,   // run `sql`
+        Ignored, // succeeds without touching the database (use, sp_addlogin, ...)
+        Backup,  // copy database `database` to the file `path`
+        Restore, // replace database `database` by the content of the file `path`
+    };
+    Kind kind = Kind::Query;
+    QString sql;
+    QString database; // Backup, Restore: the database name ("velto")
+    QString path;     // Backup, Restore: the file, quotes undoubled
+};
+
+class SqliteDialect {
+public:
+    static SqliteStatement Translate(const QString &sqlServerText);
+
+    // The file of a database name within the data directory: "velto" gives
+    // <directory>/velto.db.
+    static QString DatabaseFile(const QString &directory, const QString &database);
+    static QString TempdbFile(const QString &directory);
+
+    // Sets the journal and busy behaviour on a fresh connection, attaches
+    // tempdb (emptied on the first attach of this process) and registers
+    // col_length. `mainIsFile` is false for an administrator connection
+    // opened on no database.
+    static bool PrepareConnection(sqlite3 *handle, const QString &directory, bool mainIsFile,
+                                  QString *error);
+
+    // A consistent copy of a live database file into `target` (replaced).
+    static bool Backup(const QString &databaseFile, const QString &target, QString *error);
+    // The live database file takes the content of `source` in one write
+    // transaction; connections that stay open see it at their next read.
+    static bool Restore(const QString &source, const QString &databaseFile, QString *error);
+};
+
+} // namespace database

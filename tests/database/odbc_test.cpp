@@ -1,0 +1,79 @@
+// The ODBC engine: statements go through unchanged (here to the SQLite ODBC
+// driver), and open failures map to the codes start-up tests.
+#include "database/ado_recordset.h"
+#include "database/com_error.h"
+#include "database/engine_settings.h"
+#include "support/temp_dir.h"
+
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QTcpServer>
+
+namespace {
+
+class OdbcTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
+            GTEST_SKIP() << "no QODBC plugin";
+        database::EngineSettings settings;
+        settings.engine = database::Engine::Odbc;
+        settings.loginTimeoutSeconds = 2;
+        database::SetEngineSettings(settings);
+    }
+    void TearDown() override { database::SetEngineSettings(database::EngineSettings{}); }
+
+    std::string SqliteOdbc() const { return "Driver={SQLite3};Database=" + PathStd("odbc.db") + ";"; }
+    CADODatabase m_db;
+};
+
+TEST_F(OdbcTest, StatementsAndFieldsThroughTheDriver)
+{
+    ASSERT_TRUE(m_db.Open(SqliteOdbc())) << m_db.GetLastErrorText();
+    CADOMyRecordset recordset(&m_db);
+    int affected = -2;
+    ASSERT_TRUE(recordset.Exec("create table t (i int, s varchar(20), n int)", &affected)) << recordset.GetLastErrorText();
+    for (const char *row : {"insert into t values(-3, 'a', NULL)", "insert into t values(4, '客房', 1)",
+                            "insert into t values(5, 'c', 2)"}) {
+        ASSERT_TRUE(recordset.Exec(row, &affected)) << recordset.GetLastErrorText();
+        EXPECT_EQ(affected, 1);
+    }
+    ASSERT_TRUE(recordset.Exec("update t set n=9 where i > 0", &affected));
+    EXPECT_EQ(affected, 2);
+    ASSERT_TRUE(recordset.Exec("select * from t order by i"));
+    EXPECT_EQ(recordset.GetRecordCount(), 3);
+    EXPECT_EQ(recordset.GetFieldString("i"), "-3");
+    EXPECT_EQ(recordset.GetFieldString("n"), "");
+    recordset.MoveNext();
+    EXPECT_EQ(recordset.GetFieldString("S"), "客房");
+    EXPECT_EQ(recordset.GetFieldString("n"), "9");
+    EXPECT_FALSE(recordset.Exec("selec 1"));
+    EXPECT_EQ(recordset.GetLastError(), database::kErrInCommand);
+}
+
+TEST_F(OdbcTest, RefusedConnectionIsAServerNotAnswering)
+{
+    QTcpServer probe; // a port nobody listens on
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    EXPECT_FALSE(m_db.Open("Driver={FreeTDS};Server=127.0.0.1;Port=" + std::to_string(port) +
+                           ";Uid=velto;Pwd=qubra;TDS_Version=7.3;"));
+    EXPECT_EQ(m_db.GetLastError(), database::kErrServerNotAnswering) << m_db.GetLastErrorText();
+}
+
+TEST_F(OdbcTest, SilentServerTimesOut)
+{
+    QTcpServer silent; // accepts (in the kernel) and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(m_db.Open("Driver={FreeTDS};Server=127.0.0.1;Port=" + std::to_string(silent.serverPort()) +
+                           ";Uid=velto;Pwd=qubra;TDS_Version=7.3;"));
+    EXPECT_EQ(m_db.GetLastError(), database::kErrServerNotAnswering) << m_db.GetLastErrorText();
+    EXPECT_LT(timer.elapsed(), 30000);
+}
+
+} // namespace
