@@ -115,6 +115,7 @@ struct RepairCase {
     bool backupPresent;
     StartMode mode;
     std::vector<std::string> boxes;
+    friend void PrintTo(const RepairCase &c, std::ostream *os) { *os << c.name; }
 };
 
 class RepairTest : public ServerTest, public ::testing::WithParamInterface<RepairCase> {};
