@@ -19,6 +19,7 @@ namespace {
 
 constexpr uint32_t kServerNotAnswering = 0x80004005;
 constexpr uint32_t kLoginRefused = 0x80040E4D;
+constexpr const char *kServerLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;";
 
 // The first 29 bytes of a name column into a 30-byte field.
 void CopyName(char (&field)[30], const std::string &text)
@@ -26,6 +27,21 @@ void CopyName(char (&field)[30], const std::string &text)
     const size_t n = text.size() < 29 ? text.size() : 29;
     std::memcpy(field, text.data(), n);
     std::memset(field + n, 0, sizeof field - n);
+}
+
+// A value for a connection string: as typed, unless it holds a character that
+// would end it or open another attribute; then braced, with "}" doubled.
+std::string ConnectionValue(const std::string &value)
+{
+    if (value.empty() || (value.find_first_of(";{}") == std::string::npos && value.front() != ' ' && value.back() != ' '))
+        return value;
+    std::string braced = "{";
+    for (char c : value) {
+        braced += c;
+        if (c == '}')
+            braced += '}';
+    }
+    return braced + "}";
 }
 
 bool ColumnExists(CADOMyRecordset &rs, const char *probe)
@@ -37,7 +53,7 @@ bool ColumnExists(CADOMyRecordset &rs, const char *probe)
 
 CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
 {
-    if (m_db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;", "", ""))
+    if (m_db.Open(kServerLogin, "", ""))
         return Bringup::Open;
     switch (m_db.GetLastError()) {
     case kServerNotAnswering:
@@ -59,15 +75,16 @@ bool CKelvorDlg::RunRepairPath()
     std::string password;
     if (!m_askAdminPassword || !m_askAdminPassword(password))
         return false;
-    const std::string adminLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=sa;Pwd=" + password + ";";
+    const std::string adminLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=sa;Pwd=" + ConnectionValue(password) + ";";
     if (!m_db.Open(adminLogin, "", "")) {
         platform::MessageBox("数据库sa用户登录失败！无法创建数据库");
+        ForgetAdminLogin();
         return false;
     }
     const std::string dir = platform::GbkFromQString(QDir::currentPath()).left(1024).toStdString();
     if (!QFileInfo::exists(QStringLiteral("velto.bak"))) {
         platform::MessageBox("未找到数据库文件velto.bak");
-        m_db.Close(); // bare mode runs without a connection, not on the administrator's
+        ForgetAdminLogin();
         return false;
     }
     const std::string quotedDir = database::SqlQuote(dir);
@@ -84,6 +101,15 @@ bool CKelvorDlg::RunRepairPath()
     m_db.Close();
     m_db.Open("Driver={SQL Server};Server=.;Uid=velto;Pwd=qubra;", "", "");
     return true;
+}
+
+// After a failed repair the connection must not stay open as the
+// administrator, nor keep the administrator's password as the connection
+// string that the status line shows and the database login reopens.
+void CKelvorDlg::ForgetAdminLogin()
+{
+    m_db.Open(kServerLogin, "", "");
+    m_db.Close();
 }
 
 void CKelvorDlg::ConnectionBookkeeping()

@@ -189,6 +189,7 @@ private:
     enum class Bringup { Open, Closed, Failed };
     Bringup BringUpDatabase();
     bool RunRepairPath();
+    void ForgetAdminLogin();
     void ConnectionBookkeeping();
     void LoadHotel();
     void CreateLiveRoomTable();

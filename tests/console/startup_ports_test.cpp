@@ -153,6 +153,8 @@ TEST_P(RepairTest, FirstStart)
             EXPECT_FALSE(server.Timer(id).isActive()) << id;
         EXPECT_TRUE(server.HasUdpSocket());
         EXPECT_EQ(server.m_broadcastInterval, 10);
+        // The administrator's password is neither kept nor shown.
+        EXPECT_EQ(server.GetStatusTexts().dbState.find("secret"), std::string::npos);
     }
 }
 
