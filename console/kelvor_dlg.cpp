@@ -5,7 +5,6 @@
 #include "platform/message_box.h"
 
 #include <QAbstractEventDispatcher>
-#include <QCoreApplication>
 #include <QThread>
 #include <ctime>
 
@@ -22,6 +21,9 @@ int64_t CKelvorDlg::Now() const { return m_clock(); }
 
 bool CKelvorDlg::OnInitDialog()
 {
+    // Also in the reduced modes: the operator may open the database later.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CKelvorDlg::ContinueModal);
     InitSockets();
     const Bringup db = BringUpDatabase();
     if (db == Bringup::Failed) {
@@ -40,8 +42,6 @@ bool CKelvorDlg::OnInitDialog()
     }
     StartTimers();
     m_mode = m_db.IsOpen() ? StartMode::Full : StartMode::WithoutDatabase;
-    if (auto *dispatcher = QAbstractEventDispatcher::instance())
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CKelvorDlg::ContinueModal);
     emit StatusChanged();
     return true;
 }
@@ -77,15 +77,14 @@ void CKelvorDlg::StartTimers()
 // handled before the monitor runs.
 void CKelvorDlg::ContinueModal()
 {
-    static bool running = false;
-    if (running || !m_db.IsOpen() || (m_udpSocket && m_udpSocket->hasPendingDatagrams()))
+    if (m_inIdlePass || !m_db.IsOpen() || (m_udpSocket && m_udpSocket->hasPendingDatagrams()))
         return;
     if (m_idleLoopLevel >= 0 && QThread::currentThread()->loopLevel() != m_idleLoopLevel)
         return;
-    running = true;
+    m_inIdlePass = true;
     ++m_idlePasses;
     ScanRooms();
-    running = false;
+    m_inIdlePass = false;
 }
 
 void CKelvorDlg::OnDestroy()

@@ -130,20 +130,15 @@ signals:
     void OnlineClientRemoved();
 
 public:
-    // ---- Members of the start-up, in the order of their owner areas ------
+    // ---- Connection, hotel and start-up bookkeeping ------------------------
     CADODatabase m_db;
-    CUdpSocket *m_udpSocket = nullptr;
-    CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr};
-    CClientSocket *m_pmsLink = nullptr;
-    QThread *m_pmsThread = nullptr;
-    std::atomic<int> m_stopThread{0};
+    int64_t m_connectedSince = 0;  // when the connection last opened
+    uint64_t m_lastEventIndex = 0; // highest event row pushed to workstations
+    int m_newEvent = 0;            // set by every event row insert
+    CHotel m_hotel;
+    std::string m_hotelName, m_hotelAddress; // GBK, from hotel.conf
 
-    uint8_t m_sendBuf[kFrameBufferSize] = {};
-    uint8_t m_recvBuf[kFrameBufferSize + 1] = {};
-    uint8_t m_pmsReplyBuf[kFrameBufferSize] = {};
-    uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
-
-    // Settings ("Network Configuration", "Interface Configuration").
+    // ---- Settings ("Network Configuration", "Interface Configuration") -----
     int m_localUdpPort = 0;
     int m_broadcastInterval = 0;
     int m_rcuUdpPort = 0;
@@ -156,29 +151,36 @@ public:
     int m_autoCheckTime = 0;
     int m_autoCheckInterval = 0;
 
-    int64_t m_connectedSince = 0;
+    // ---- Alarm options 14, 15 and 13, reloaded every second ----------------
     int m_rangeLow = 0, m_rangeHigh = 0, m_doorAlarmDelay = 0;
 
-    // Datagram counters; they only grow.
-    int m_rcuRecvCount = 0, m_rcuKnownCount = 0, m_rcuSendCount = 0;
-    int m_clientRecvCount = 0, m_clientSendCount = 0;
+    // ---- UDP socket and sending; the counters only grow ---------------------
+    CUdpSocket *m_udpSocket = nullptr;
+    uint8_t m_sendBuf[kFrameBufferSize] = {};
+    int m_rcuSendCount = 0, m_clientSendCount = 0;
 
-    CHotel m_hotel;
-    std::string m_hotelName, m_hotelAddress; // GBK, from hotel.conf
-
-    CRoom *m_curMsgRoom = nullptr;
-    int m_newEvent = 0;
-    int16_t m_cmdSeq = 0;
-    uint64_t m_lastEventIndex = 0;
-
-    // ---- Dispatcher storage, shared by the handlers it calls -------------------
+    // ---- Dispatcher, and its storage shared by the handlers it calls -------
+    uint8_t m_recvBuf[kFrameBufferSize + 1] = {};
+    int m_recvLength = 0; // length of the datagram in m_recvBuf
+    int m_rcuRecvCount = 0, m_rcuKnownCount = 0, m_clientRecvCount = 0;
     char m_senderAddr[16] = {}; // dotted IPv4 of the last datagram's sender
     uint32_t m_senderIp = 0;    // the same, host order
     uint16_t m_senderPort = 0;
-    int m_recvLength = 0;       // length of the datagram in m_recvBuf
-    CMsg m_request;             // the workstation request in hand
-    char m_logText[512] = {};   // reused for the handlers' log lines
-    CXmlDoc m_pmsUdpCommand;    // a foxhis command that came as a datagram
+    CRoom *m_curMsgRoom = nullptr; // the room of the RCU datagram in hand
+    CMsg m_request;                // the workstation request in hand
+    char m_logText[512] = {};      // reused for the handlers' log lines
+    CXmlDoc m_pmsUdpCommand;       // a foxhis command that came as a datagram
+
+    // ---- Workstation room commands -------------------------------------------
+    int16_t m_cmdSeq = 0;
+
+    // ---- PMS link and poller --------------------------------------------------
+    CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr}; // TCP 40000, 9766
+    CClientSocket *m_pmsLink = nullptr;
+    uint8_t m_pmsReplyBuf[kFrameBufferSize] = {};
+    uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
+    QThread *m_pmsThread = nullptr;
+    std::atomic<int> m_stopThread{0};
 
     // ---- Settings I/O -------------------------------------------------------
     void ReadSettings();
@@ -228,6 +230,7 @@ private:
 
     StartMode m_mode = StartMode::NotStarted;
     bool m_destroyed = false;
+    bool m_inIdlePass = false;
     std::array<QTimer, 4> m_timers;
     QStringListModel m_logModel;
     QItemSelectionModel m_logSelection{&m_logModel};
