@@ -93,6 +93,21 @@ TEST_F(StartupTest, FullModeFillsLiveRoomTableRoomListAndNames)
     }
 }
 
+TEST_F(StartupTest, RoomTableWithoutNameColumnStillGivesAddresses)
+{
+    InstallSeed("velto.db");
+    SeedExec("drop index room_ip_list_name");
+    SeedExec("alter table room_ip_list drop column RMNAME");
+    SeedExec("insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, IP_ADDR, IP_ADDR2, ADDR) "
+             "values(2, 1, 0, 2130706433, 0, 5)");
+    CKelvorDlg &server = Start();
+    ASSERT_EQ(server.Mode(), StartMode::Full);
+    CRoom *room = server.m_hotel.FindRoom(2, 1, 0);
+    EXPECT_EQ(room->m_rcuIp, 0x7F000001u);
+    EXPECT_EQ(room->m_unitCode, 5);
+    EXPECT_EQ(room->m_name[0], '\0');
+}
+
 TEST_F(StartupTest, ServerNotAnsweringStartsWithoutDatabase)
 {
     database::EngineSettings settings;
