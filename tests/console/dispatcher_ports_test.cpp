@@ -1,7 +1,7 @@
 // The datagram dispatcher on the real socket: the checks that drop a datagram
 // silently, the room byte adjustment, the unknown-room line, the learning of
 // a unit's address and port, and the counters.
-#include "server_fixture.h"
+#include "support/server_fixture.h"
 
 #include "platform/gbk.h"
 #include "protocol/udp_socket.h"

@@ -1,7 +1,7 @@
 // Start-up and shutdown of the server on its fixed ports: the three modes,
 // the first-start repair, the live-room table and room list, the settings
 // written back, and the timers' frames.
-#include "server_fixture.h"
+#include "support/server_fixture.h"
 
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"

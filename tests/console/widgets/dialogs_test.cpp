@@ -1,5 +1,5 @@
 // The database administrator login and the administrator account dialog.
-#include "server_fixture.h"
+#include "support/server_fixture.h"
 
 #include "console/widgets/dlg_sql.h"
 #include "console/widgets/dlg_super_user.h"

@@ -1,7 +1,7 @@
 // The operator window over a server that has started in full mode on its
 // fixed ports: status, room selector, tray menu, and a screenshot of it all
 // (saved where KELVOR_SCREENSHOT says, when set).
-#include "server_fixture.h"
+#include "support/server_fixture.h"
 
 #include "console/widgets/kelvor_window.h"
 #include "platform/gbk.h"

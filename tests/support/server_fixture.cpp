@@ -1,4 +1,4 @@
-#include "server_fixture.h"
+#include "support/server_fixture.h"
 
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
