@@ -9,9 +9,11 @@
 // files (protocol/, pms/) as members of this class; their members are grouped
 // below by area so each area can grow on its own.
 #include "database/ado_database.h"
+#include "database/ado_recordset.h"
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "protocol/msg.h"
+#include "protocol/statement_forms.h"
 #include "xml/xml_doc.h"
 
 #include <QItemSelectionModel>
@@ -23,6 +25,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -170,6 +173,18 @@ public:
     CMsg m_request;                // the workstation request in hand
     char m_logText[512] = {};      // reused for the handlers' log lines
     CXmlDoc m_pmsUdpCommand;       // a foxhis command that came as a datagram
+
+    // ---- Statements and log line of the datagram handlers (status reports area)
+    // The dispatcher's one recordset, made on first use and kept, and its SQL
+    // text. ExecDispatchSql runs the first length bytes of m_dispatchSql and
+    // closes the recordset; the result is not looked at (a length below 0,
+    // a statement that did not fit, runs nothing).
+    CADOMyRecordset &DispatchRecordset();
+    void ExecDispatchSql(int length);
+    // "房间状态改变" for a room, with the change code of the datagram in hand.
+    void LogRoomChanged(int build, int floor, int room, int changeCode);
+    std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;
+    char m_dispatchSql[kStatementSize] = {};
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
