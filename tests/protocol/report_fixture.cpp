@@ -67,6 +67,7 @@ void ReportTest::StartServer(int rangeLow, int rangeHigh)
     SeedExec("update sysoptions set Value = '" + std::to_string(rangeHigh) + "' where Optioncode = 15");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "UDP port 3338 is taken";
     m_server->OnTimer(0);
     ASSERT_EQ(m_server->m_rangeLow, rangeLow);
     ASSERT_EQ(m_server->m_rangeHigh, rangeHigh);
