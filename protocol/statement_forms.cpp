@@ -6,27 +6,14 @@
 
 namespace {
 
+// In LiveRoomColumn order.
+constexpr const char *kColumnNames[] = {"CARDIN", "CALL", "CLEAN", "DND", "DOOR", "CHECKOUT", "SERVICE", "RMSTATE"};
+static_assert(sizeof kColumnNames / sizeof kColumnNames[0] == static_cast<size_t>(LiveRoomColumn::RmState) + 1);
+
 const char *ColumnName(LiveRoomColumn column)
 {
-    switch (column) {
-    case LiveRoomColumn::CardIn:
-        return "CARDIN";
-    case LiveRoomColumn::Call:
-        return "CALL";
-    case LiveRoomColumn::Clean:
-        return "CLEAN";
-    case LiveRoomColumn::Dnd:
-        return "DND";
-    case LiveRoomColumn::Door:
-        return "DOOR";
-    case LiveRoomColumn::Checkout:
-        return "CHECKOUT";
-    case LiveRoomColumn::Service:
-        return "SERVICE";
-    case LiveRoomColumn::RmState:
-        return "RMSTATE";
-    }
-    return nullptr;
+    const auto index = static_cast<size_t>(column);
+    return index < sizeof kColumnNames / sizeof kColumnNames[0] ? kColumnNames[index] : nullptr;
 }
 
 int Fitted(int n, size_t size) { return n >= 0 && static_cast<size_t>(n) < size ? n : -1; }

@@ -39,16 +39,19 @@ void CKelvorDlg::OnRcuStatusReport(int64_t now, CRoom *room, int code)
             room->m_changed = 1;
     }
 
-    for (const EventField &field : layout.events) {
-        const uint8_t byte = report[field.offset];
+    for (const EventField &field : status_report::EventFields()) {
+        const int offset = field.Offset(layout);
+        if (offset == 0)
+            continue;
+        const uint8_t byte = report[offset];
         if (room->*field.value == byte)
             continue;
         ExecDispatchSql(FormatEventRow(m_dispatchSql, sizeof m_dispatchSql, build, floor, roomNum,
-                                       status_report::EventFor(field, byte, cardType), cardNumber, cardType));
+                                       status_report::EventFor(field, layout, byte, cardType), cardNumber, cardType));
         if (field.hasColumn)
             ExecDispatchSql(FormatLiveRoomUpdate(m_dispatchSql, sizeof m_dispatchSql, field.column,
-                                                 status_report::ColumnValue(field, byte, cardType), build, floor,
-                                                 roomNum));
+                                                 status_report::ColumnValue(field, layout, byte, cardType), build,
+                                                 floor, roomNum));
         m_newEvent = 1;
         room->*field.value = byte;
         room->*field.changeTime = now;

@@ -16,69 +16,35 @@ using Rule = EventField::Rule;
 using Column = LiveRoomColumn;
 using Kind = StoredField::Kind;
 
-constexpr EventField Card(uint8_t offset)
-{
-    return {offset,           Rule::Card,       &CRoom::m_cardIn, &CRoom::m_cardTime, EventKind::GuestCardIn,
-            EventKind::CardOut, true,           Column::CardIn,   1};
-}
-constexpr EventField Call(uint8_t offset, Rule rule)
-{
-    return {offset, rule, &CRoom::m_call, &CRoom::m_callTime, EventKind::EmergencyCall, EventKind::EmergencyCallCleared,
-            true,   Column::Call, 2};
-}
-constexpr EventField Clean(uint8_t offset)
-{
-    return {offset, Rule::Flag, &CRoom::m_cleanRequest, &CRoom::m_cleanTime, EventKind::CleanRequest,
-            EventKind::CleanDone, true, Column::Clean, 3};
-}
-constexpr EventField Dnd(uint8_t offset)
-{
-    return {offset, Rule::Flag, &CRoom::m_dnd, &CRoom::m_dndTime, EventKind::DndSet, EventKind::DndCleared,
-            true,   Column::Dnd, 4};
-}
-constexpr EventField Door(uint8_t offset)
-{
-    return {offset, Rule::Flag, &CRoom::m_doorOpen, &CRoom::m_doorTime, EventKind::DoorOpened, EventKind::DoorClosed,
-            true,   Column::Door, 5};
-}
-constexpr EventField Checkout(uint8_t offset)
-{
-    return {offset, Rule::Flag, &CRoom::m_checkoutRequest, &CRoom::m_checkoutTime, EventKind::CheckoutRequest,
-            EventKind::CheckoutWithdrawn, true, Column::Checkout, 6};
-}
-constexpr EventField Safe(uint8_t offset)
-{
-    return {offset, Rule::Flag, &CRoom::m_safeOpen, &CRoom::m_safeTime, EventKind::SafeOpened, EventKind::SafeClosed,
-            false,  Column::Call, 8};
-}
+constexpr uint8_t kNone = 0;
 
-// In the order the full report writes its event rows.
-constexpr EventField kFullEvents[] = {
-    Card(39),
-    Call(45, Rule::AnyValue),
-    Clean(46),
-    Dnd(47),
-    Door(49),
-    Checkout(59),
-    {60, Rule::Flag, &CRoom::m_serviceRequest, &CRoom::m_serviceTime, EventKind::ServiceRequest,
+// Both forms' event states, in the order their rows are written: the full
+// report skips the short form's laundry request, the short report the
+// service request, the laundry request and the pick-up.
+constexpr EventField kEvents[] = {
+    // full, short, rule, room field, change time, active, inactive, has a column, column, code
+    {39, 23, Rule::Card, &CRoom::m_cardIn, &CRoom::m_cardTime, EventKind::GuestCardIn, EventKind::CardOut, true,
+     Column::CardIn, 1},
+    {45, 29, Rule::Call, &CRoom::m_call, &CRoom::m_callTime, EventKind::EmergencyCall,
+     EventKind::EmergencyCallCleared, true, Column::Call, 2},
+    {46, 30, Rule::Flag, &CRoom::m_cleanRequest, &CRoom::m_cleanTime, EventKind::CleanRequest, EventKind::CleanDone,
+     true, Column::Clean, 3},
+    {47, 31, Rule::Flag, &CRoom::m_dnd, &CRoom::m_dndTime, EventKind::DndSet, EventKind::DndCleared, true, Column::Dnd,
+     4},
+    {49, 33, Rule::Flag, &CRoom::m_doorOpen, &CRoom::m_doorTime, EventKind::DoorOpened, EventKind::DoorClosed, true,
+     Column::Door, 5},
+    {59, 34, Rule::Flag, &CRoom::m_checkoutRequest, &CRoom::m_checkoutTime, EventKind::CheckoutRequest,
+     EventKind::CheckoutWithdrawn, true, Column::Checkout, 6},
+    {60, kNone, Rule::Flag, &CRoom::m_serviceRequest, &CRoom::m_serviceTime, EventKind::ServiceRequest,
      EventKind::ServiceDone, true, Column::Service, 7},
-    {77, Rule::Flag, &CRoom::m_laundryRequest, &CRoom::m_laundryTime, EventKind::LaundryRequest,
-     EventKind::LaundryDone, true, Column::Service, 7},
-    {78, Rule::Flag, &CRoom::m_laundryPickup, &CRoom::m_pickupTime, EventKind::PickupReady, EventKind::PickupDone,
-     true, Column::Service, 7},
-    Safe(62),
-};
-
-constexpr EventField kShortEvents[] = {
-    Card(23),
-    Call(29, Rule::Flag),
-    Clean(30),
-    Dnd(31),
-    Door(33),
-    Checkout(34),
-    {36, Rule::Flag, &CRoom::m_laundryShort, &CRoom::m_serviceTime, EventKind::LaundryShortRequest,
+    {kNone, 36, Rule::Flag, &CRoom::m_laundryShort, &CRoom::m_serviceTime, EventKind::LaundryShortRequest,
      EventKind::LaundryShortDone, true, Column::Service, 7},
-    Safe(37),
+    {77, kNone, Rule::Flag, &CRoom::m_laundryRequest, &CRoom::m_laundryTime, EventKind::LaundryRequest,
+     EventKind::LaundryDone, true, Column::Service, 7},
+    {78, kNone, Rule::Flag, &CRoom::m_laundryPickup, &CRoom::m_pickupTime, EventKind::PickupReady,
+     EventKind::PickupDone, true, Column::Service, 7},
+    {62, 37, Rule::Flag, &CRoom::m_safeOpen, &CRoom::m_safeTime, EventKind::SafeOpened, EventKind::SafeClosed, false,
+     Column::Call, 8},
 };
 
 template <auto Member> constexpr StoredField Plain(uint8_t offset, uint8_t width = 1)
@@ -140,29 +106,33 @@ constexpr FanCoilUnit kFullUnits[] = {
     {1, 63, 68, 4},
 };
 
-const ReportLayout kFull{79, 38, 41, kFullEvents, kFullStored, kFullUnits};
-const ReportLayout kShort{49, 22, 25, kShortEvents, kShortStored, {}};
+const ReportLayout kFull{true, 79, 38, 41, kFullStored, kFullUnits};
+const ReportLayout kShort{false, 49, 22, 25, kShortStored, {}};
 
 } // namespace
 
 const ReportLayout &FullReport() { return kFull; }
 const ReportLayout &ShortReport() { return kShort; }
 
-bool IsActive(const EventField &field, uint8_t byte)
+std::span<const EventField> EventFields() { return kEvents; }
+
+int EventField::Offset(const ReportLayout &layout) const { return layout.full ? fullOffset : shortOffset; }
+
+bool IsActive(const EventField &field, const ReportLayout &layout, uint8_t byte)
 {
-    return field.rule == Rule::AnyValue ? byte != 0 : byte == 1;
+    return field.rule == Rule::Call && layout.full ? byte != 0 : byte == 1;
 }
 
-EventKind EventFor(const EventField &field, uint8_t byte, uint8_t cardType)
+EventKind EventFor(const EventField &field, const ReportLayout &layout, uint8_t byte, uint8_t cardType)
 {
-    if (!IsActive(field, byte))
+    if (!IsActive(field, layout, byte))
         return field.whenInactive;
     return field.rule == Rule::Card ? CardInEvent(cardType) : field.whenActive;
 }
 
-int ColumnValue(const EventField &field, uint8_t byte, uint8_t cardType)
+int ColumnValue(const EventField &field, const ReportLayout &layout, uint8_t byte, uint8_t cardType)
 {
-    if (!IsActive(field, byte))
+    if (!IsActive(field, layout, byte))
         return 0;
     return field.rule == Rule::Card ? cardType : 1;
 }

@@ -13,14 +13,18 @@
 
 namespace status_report {
 
-// A state that writes an event row when it changes.
+struct ReportLayout;
+
+// A state that writes an event row when it changes, with its place in each
+// report form (0: not in that form).
 struct EventField {
     enum class Rule : uint8_t {
-        Flag,     // active when the byte is 1; the column takes 1 or 0
-        AnyValue, // active when the byte is not 0; the column takes 1 or 0
-        Card,     // active when the byte is 1; title by card type, the column takes the card type or 0
+        Flag, // active when the byte is 1; the column takes 1 or 0
+        Call, // as Flag, but in the full report any byte but 0 is active
+        Card, // as Flag; title by card type, the column takes the card type or 0
     };
-    uint8_t offset;
+    uint8_t fullOffset;
+    uint8_t shortOffset;
     Rule rule;
     int32_t CRoom::*value;
     int64_t CRoom::*changeTime;
@@ -29,6 +33,8 @@ struct EventField {
     bool hasColumn; // the safe door has none
     LiveRoomColumn column;
     int changeCode;
+
+    int Offset(const ReportLayout &layout) const;
 };
 
 // A state that is only stored (kind Plain) or stored in a fan-coil slot
@@ -52,21 +58,23 @@ struct FanCoilUnit {
 };
 
 struct ReportLayout {
+    bool full;
     size_t length;          // bytes the layout needs
     uint8_t cardTypeOffset; // card type of every event row
     uint8_t cardNumberOffset;
-    std::span<const EventField> events;
     std::span<const StoredField> stored;
     std::span<const FanCoilUnit> units; // empty for the short report
 };
 
 const ReportLayout &FullReport();
 const ReportLayout &ShortReport();
+// The event states of both forms, in the order their rows are written.
+std::span<const EventField> EventFields();
 
-// The value a state's byte gives its event row and live-room column.
-bool IsActive(const EventField &field, uint8_t byte);
-EventKind EventFor(const EventField &field, uint8_t byte, uint8_t cardType);
-int ColumnValue(const EventField &field, uint8_t byte, uint8_t cardType);
+// What a state's byte in a report gives its event row and live-room column.
+bool IsActive(const EventField &field, const ReportLayout &layout, uint8_t byte);
+EventKind EventFor(const EventField &field, const ReportLayout &layout, uint8_t byte, uint8_t cardType);
+int ColumnValue(const EventField &field, const ReportLayout &layout, uint8_t byte, uint8_t cardType);
 
 // Little-endian field of width bytes at p.
 uint32_t ReadField(const uint8_t *p, uint8_t width);
