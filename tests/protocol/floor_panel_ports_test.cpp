@@ -20,7 +20,7 @@ TEST_F(FloorPanelTest, MaskRaisesAndClearsCallsOfItsRooms)
 {
     const int firstLine = LogLines();
     m_now += 5;
-    Send(PanelMask(1, 3, 0x0091, 0xFFF00005)); // bits above room 20 have no room
+    SendOverLoopback(PanelMask(1, 3, 0x0091, 0xFFF00005)); // bits above room 20 have no room
     std::vector<EventRowSeen> rows = EventRows();
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (EventRowSeen{1, 3, "紧急呼叫", 0, 0}));
@@ -42,18 +42,18 @@ TEST_F(FloorPanelTest, MaskRaisesAndClearsCallsOfItsRooms)
     EXPECT_EQ(Room(1, 3, 0).m_online, 0);
 
     // Before the push the marked rooms log again, with code 0.
-    Send(PanelMask(1, 3, 0x0091, 5));
+    SendOverLoopback(PanelMask(1, 3, 0x0091, 5));
     EXPECT_EQ(LogLinesSince(firstLine + 2),
               (std::vector<std::string>{"1|301房间状态改变 (code:0)", "1|303房间状态改变 (code:0)"}));
 
     // After the push the same mask, also as code 0x92, leaves no trace.
     ClearMarks();
-    Send(PanelMask(1, 3, 0x0092, 5));
+    SendOverLoopback(PanelMask(1, 3, 0x0092, 5));
     EXPECT_EQ(EventRows().size(), 2u);
     EXPECT_EQ(LogLines(), firstLine + 4);
     EXPECT_EQ(m_server->m_newEvent, 0);
 
-    Send(PanelMask(1, 3, 0x0091, 4));
+    SendOverLoopback(PanelMask(1, 3, 0x0091, 4));
     rows = EventRows();
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2], (EventRowSeen{1, 4, "解除紧急呼叫", 0, 0}));

@@ -67,15 +67,24 @@ void ReportTest::StartServer(int rangeLow, int rangeHigh)
     SeedExec("update sysoptions set Value = '" + std::to_string(rangeHigh) + "' where Optioncode = 15");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
-    ASSERT_TRUE(m_server->HasUdpSocket()) << "UDP port 3338 is taken";
     m_server->OnTimer(0);
     ASSERT_EQ(m_server->m_rangeLow, rangeLow);
     ASSERT_EQ(m_server->m_rangeHigh, rangeHigh);
-    ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
 }
 
 void ReportTest::Send(const TestFrame &frame)
 {
+    const QByteArray &bytes = frame.Bytes();
+    std::memcpy(m_server->m_recvBuf, bytes.constData(), static_cast<size_t>(bytes.size()));
+    m_server->HandleDatagram(static_cast<int>(bytes.size()), 0x7F000001, 40001);
+}
+
+void ReportTest::SendOverLoopback(const TestFrame &frame)
+{
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "UDP port 3338 is taken";
+    if (m_unit.state() != QAbstractSocket::BoundState) {
+        ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
+    }
     const QByteArray &bytes = frame.Bytes();
     ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, 3338), bytes.size());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server->m_udpSocket->hasPendingDatagrams(); }, 2000));

@@ -45,9 +45,11 @@ protected:
     // loads them.
     void StartServer(int rangeLow = 5, int rangeHigh = 40);
 
+    // Hands the datagram to the dispatcher as a socket read leaves it.
+    void Send(const TestFrame &frame);
     // Sends from the test's unit socket and waits until the server has read
     // everything sent so far.
-    void Send(const TestFrame &frame);
+    void SendOverLoopback(const TestFrame &frame);
 
     std::vector<EventRowSeen> EventRows();
     int CountRows(const std::string &table);

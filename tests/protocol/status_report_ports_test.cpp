@@ -26,7 +26,7 @@ TEST_F(StatusReportTest, FirstReportWritesOneRowPerActiveStateThenRepeatsWriteNo
         report.Set(offset, 1);
     const int firstLine = LogLines();
     m_now += 7;
-    Send(report);
+    SendOverLoopback(report);
 
     const std::vector<int> types = {5, 3, 1, 9, 11, 7, 15, 24, 26, 19};
     const std::vector<EventRowSeen> rows = EventRows();
@@ -56,14 +56,14 @@ TEST_F(StatusReportTest, FirstReportWritesOneRowPerActiveStateThenRepeatsWriteNo
     EXPECT_EQ(LogLinesSince(firstLine), std::vector<std::string>{"1|205房间状态改变 (code:8)"});
 
     // The room not pushed yet: the same report logs code 0 and writes nothing.
-    Send(report);
+    SendOverLoopback(report);
     EXPECT_EQ(EventRows().size(), types.size());
     EXPECT_EQ(LogLinesSince(firstLine + 1), std::vector<std::string>{"1|205房间状态改变 (code:0)"});
 
     // Pushed: the same report leaves no trace but the time it was heard.
     ClearMarks();
     m_now += 10;
-    Send(report);
+    SendOverLoopback(report);
     EXPECT_EQ(EventRows().size(), types.size());
     EXPECT_EQ(LogLines(), firstLine + 2);
     EXPECT_EQ(room.m_changed, 0);
