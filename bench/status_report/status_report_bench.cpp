@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <netinet/in.h>
 #include <sqlite3.h>
 #include <string>
@@ -149,6 +150,212 @@ int CountRows(CKelvorDlg &server, const char *table)
     return std::atoi(rs.GetFieldString("N").c_str());
 }
 
+// UDP datagrams the kernel dropped for a full receive buffer, on the whole
+// machine (/proc/net/snmp); -1 when unknown.
+long ReceiveBufferDrops()
+{
+    QFile file(QStringLiteral("/proc/net/snmp"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        if (!lines[i].startsWith("Udp: ") || !lines[i + 1].startsWith("Udp: "))
+            continue;
+        const QList<QByteArray> names = lines[i].simplified().split(' ');
+        const QList<QByteArray> values = lines[i + 1].simplified().split(' ');
+        const qsizetype at = names.indexOf("RcvbufErrors");
+        return at >= 0 && at < values.size() ? values[at].toLong() : -1;
+    }
+    return -1;
+}
+
+const char kCreateLiveRoom[] =
+    "CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
+    "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] NOT NULL ,"
+    "[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,[CALL] [tinyint] NOT NULL,"
+    "[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]";
+
+class Storm {
+public:
+    explicit Storm(int perFloor) : m_perFloor(perFloor), m_rooms(kFloors * perFloor) {}
+    ~Storm()
+    {
+        if (m_direct)
+            sqlite3_close(m_direct);
+        if (m_server)
+            m_server->OnDestroy();
+    }
+
+    // The server in a working directory of its own, with its settings there.
+    bool StartServer(const QString &dir)
+    {
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, QDir(dir).filePath(QStringLiteral("profile")));
+        QDir::setCurrent(dir);
+        std::string conf = "[Layout]\n";
+        for (int floor = 1; floor <= kFloors; ++floor)
+            conf += "item" + std::to_string(floor) + "=" + std::to_string(kBuild) + " " + std::to_string(floor) + " " +
+                    std::to_string(m_perFloor) + " 0\n";
+        QFile file(QStringLiteral("hotel.conf"));
+        file.open(QIODevice::WriteOnly);
+        file.write(conf.data(), static_cast<qint64>(conf.size()));
+        file.close();
+        database::EngineSettings settings;
+        settings.directory = dir;
+        database::SetEngineSettings(settings);
+        m_server = std::make_unique<CKelvorDlg>();
+        m_server->OnInitDialog();
+        if (m_server->Mode() != StartMode::Full || !m_server->HasUdpSocket()) {
+            std::fprintf(stderr, "the server did not start in full (is port 3338 taken?)\n");
+            return false;
+        }
+        m_server->m_rangeLow = kRangeLow;
+        m_server->m_rangeHigh = kRangeHigh;
+        std::printf("hotel: %d rooms in service, %d live-room rows\n", m_server->m_hotel.GetTotalRooms(),
+                    CountRows(*m_server, "##REALTIMEROOM"));
+        return true;
+    }
+
+    // The direct side: a database of its own with the settings and tables
+    // the server's connection has.
+    bool OpenDirect(const QString &dir)
+    {
+        sqlite3_open(QDir(dir).filePath(QStringLiteral("velto.db")).toUtf8().constData(), &m_direct);
+        QString error;
+        if (!database::SqliteDialect::PrepareConnection(m_direct, dir, true, &error)) {
+            std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+            return false;
+        }
+        bool ok = Direct(database::SqliteDialect::Translate(QString::fromLatin1(kCreateLiveRoom)).sql.toStdString());
+        ok = ok && Direct("begin");
+        for (int i = 0; ok && i < m_rooms; ++i)
+            ok = Direct("insert into tempdb.REALTIMEROOM(BUILD, FLOOR, ROOMNUM, CLEAN, DND, RMSTATE, CHECKOUT, "
+                        "SERVICE,CALL, CARDIN, DOOR)values(" +
+                        std::to_string(kBuild) + ", " + std::to_string(Floor(i)) + ", " + std::to_string(Room(i)) +
+                        ", 0, 0, 1, 0, 0, 0, 0, 0)");
+        return ok && Direct("commit");
+    }
+
+    // 1. All changed, in blocks alternating with the same statements run
+    // directly, so the disk's moods (every insert waits for its sync) fall on
+    // both alike. Returns the in-process rate.
+    double AllChanged()
+    {
+        std::vector<std::string> statements;
+        statements.reserve(static_cast<size_t>(m_rooms) * 22);
+        for (int i = 0; i < m_rooms; ++i)
+            AllChangedStatements(Floor(i), Room(i), statements);
+        const int eventsBefore = CountRows(*m_server, "event_msg_list");
+        const int historyBefore = CountRows(*m_server, "fengji_his");
+        constexpr int kBlocks = 20;
+        double handlerSeconds = 0, directSeconds = 0;
+        size_t next = 0;
+        for (int block = 0; block < kBlocks; ++block) {
+            const int last = (block + 1) * m_rooms / kBlocks;
+            auto start = Clock::now();
+            for (int i = block * m_rooms / kBlocks; i < last; ++i)
+                HandleInProcess(i, true);
+            handlerSeconds += Seconds(start);
+            start = Clock::now();
+            for (const size_t end = static_cast<size_t>(last) * 22; next < end; ++next) {
+                if (!Direct(statements[next]))
+                    std::fprintf(stderr, "direct statement failed: %s\n", statements[next].c_str());
+            }
+            directSeconds += Seconds(start);
+        }
+        const double rate = m_rooms / handlerSeconds, directRate = m_rooms / directSeconds;
+        std::printf("all changed, in-process: %.0f reports/s (%d event rows, %d history rows, %zu statements)\n", rate,
+                    CountRows(*m_server, "event_msg_list") - eventsBefore,
+                    CountRows(*m_server, "fengji_his") - historyBefore, statements.size());
+        std::printf("same statements through sqlite3: %.0f reports/s; ratio %.2f (target at least 0.50)\n", directRate,
+                    rate / directRate);
+        return rate;
+    }
+
+    // 2. Nothing changed: the rooms pushed, the same reports again.
+    void NothingChanged(double changedRate)
+    {
+        for (CRoom *room = m_server->m_hotel.GetFirstRoom(); room; room = m_server->m_hotel.GetNextRoom())
+            room->m_changed = 0;
+        constexpr int kRounds = 20;
+        const int eventsBefore = CountRows(*m_server, "event_msg_list");
+        const auto start = Clock::now();
+        for (int round = 0; round < kRounds; ++round) {
+            for (int i = 0; i < m_rooms; ++i)
+                HandleInProcess(i, true);
+        }
+        const double rate = kRounds * m_rooms / Seconds(start);
+        std::printf("nothing changed, in-process: %.0f reports/s, %.0f times the all-changed rate (target at least "
+                    "100); %d rows written\n",
+                    rate, rate / changedRate, CountRows(*m_server, "event_msg_list") - eventsBefore);
+    }
+
+    // 3. Every room switched back over loopback, one datagram per room, sent
+    // from a thread of its own at `pace` datagrams a second while this
+    // thread runs the server's event loop.
+    void Loopback(double pace)
+    {
+        const int knownBefore = m_server->m_rcuKnownCount;
+        const long dropsBefore = ReceiveBufferDrops();
+        std::atomic<int> sent{0};
+        std::atomic<bool> done{false};
+        std::thread sender([&] {
+            const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(kServerUdpPort);
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            uint8_t datagram[kReportLength];
+            const auto begin = Clock::now();
+            for (int i = 0; i < m_rooms; ++i) {
+                std::this_thread::sleep_until(begin + std::chrono::duration<double>(i / pace));
+                BuildReport(datagram, Floor(i), Room(i), false);
+                if (sendto(fd, datagram, kReportLength, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to) ==
+                    kReportLength)
+                    ++sent;
+            }
+            close(fd);
+            done = true;
+        });
+        const auto start = Clock::now();
+        auto lastProgress = start;
+        int lastKnown = m_server->m_rcuKnownCount;
+        while (!done || Seconds(lastProgress) < 0.5) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            if (m_server->m_rcuKnownCount != lastKnown) {
+                lastKnown = m_server->m_rcuKnownCount;
+                lastProgress = Clock::now();
+            }
+        }
+        sender.join();
+        const int handled = m_server->m_rcuKnownCount - knownBefore;
+        int closed = 0;
+        for (CRoom *room = m_server->m_hotel.GetFirstRoom(); room; room = m_server->m_hotel.GetNextRoom())
+            closed += room->m_doorOpen == 0 ? 1 : 0;
+        std::printf("loopback at %.0f datagrams/s: %d sent, %d handled (%d rooms switched back), %d lost (%.1f s)\n",
+                    pace, sent.load(), handled, closed, sent.load() - handled, Seconds(start));
+        std::printf("receive buffers overflowed meanwhile, on the whole machine: %ld datagrams\n",
+                    ReceiveBufferDrops() - dropsBefore);
+    }
+
+private:
+    int Floor(int i) const { return 1 + i / m_perFloor; }
+    int Room(int i) const { return 1 + i % m_perFloor; }
+    bool Direct(const std::string &sql)
+    {
+        return sqlite3_exec(m_direct, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    void HandleInProcess(int i, bool on)
+    {
+        BuildReport(m_server->m_recvBuf, Floor(i), Room(i), on);
+        m_server->HandleDatagram(kReportLength, 0x7F000001, kRcuUdpPort);
+    }
+
+    const int m_perFloor, m_rooms;
+    std::unique_ptr<CKelvorDlg> m_server;
+    sqlite3 *m_direct = nullptr;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -156,159 +363,12 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     // Room bytes of 100 and more mean something else to the dispatcher.
     const int perFloor = std::clamp(argc > 1 ? std::atoi(argv[1]) : 20, 1, 99);
-    const int rooms = kFloors * perFloor;
     QTemporaryDir root(QDir::current().filePath(QStringLiteral("bench-XXXXXX"))); // on the disk, not in tmpfs
-
-    // The server, started in a working directory of its own.
-    const QString serverDir = PrepareDir(root, "server");
-    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, QDir(serverDir).filePath(QStringLiteral("profile")));
-    QDir::setCurrent(serverDir);
-    {
-        std::string conf = "[Layout]\n";
-        for (int floor = 1; floor <= kFloors; ++floor)
-            conf += "item" + std::to_string(floor) + "=" + std::to_string(kBuild) + " " + std::to_string(floor) + " " + std::to_string(perFloor) + " 0\n";
-        QFile file(QStringLiteral("hotel.conf"));
-        file.open(QIODevice::WriteOnly);
-        file.write(conf.data(), static_cast<qint64>(conf.size()));
-    }
-    database::EngineSettings settings;
-    settings.directory = serverDir;
-    database::SetEngineSettings(settings);
-    CKelvorDlg server;
-    server.OnInitDialog();
-    if (server.Mode() != StartMode::Full || !server.HasUdpSocket()) {
-        std::fprintf(stderr, "the server did not start in full (is port 3338 taken?)\n");
+    Storm storm(perFloor);
+    if (!storm.StartServer(PrepareDir(root, "server")) || !storm.OpenDirect(PrepareDir(root, "direct")))
         return 1;
-    }
-    server.m_rangeLow = kRangeLow;
-    server.m_rangeHigh = kRangeHigh;
-    std::printf("hotel: %d rooms in service, %d live-room rows\n", server.m_hotel.GetTotalRooms(),
-                CountRows(server, "##REALTIMEROOM"));
-
-    // The direct side: its own database with the same settings and tables.
-    const QString directDir = PrepareDir(root, "direct");
-    sqlite3 *handle = nullptr;
-    sqlite3_open(QDir(directDir).filePath(QStringLiteral("velto.db")).toUtf8().constData(), &handle);
-    QString error;
-    if (!database::SqliteDialect::PrepareConnection(handle, directDir, true, &error)) {
-        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        return 1;
-    }
-    auto direct = [&](const std::string &sql) {
-        return sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    };
-    direct(database::SqliteDialect::Translate(QString::fromLatin1(
-                                                  "CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
-                                                  "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] NOT NULL ,"
-                                                  "[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,[CALL] [tinyint] NOT NULL,"
-                                                  "[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]"))
-               .sql.toStdString());
-    direct("begin");
-    for (int floor = 1; floor <= kFloors; ++floor)
-        for (int room = 1; room <= perFloor; ++room)
-            direct("insert into tempdb.REALTIMEROOM(BUILD, FLOOR, ROOMNUM, CLEAN, DND, RMSTATE, CHECKOUT, SERVICE,CALL, CARDIN, DOOR)"
-                   "values(" + std::to_string(kBuild) + ", " + std::to_string(floor) + ", " + std::to_string(room) + ", 0, 0, 1, 0, 0, 0, 0, 0)");
-    direct("commit");
-
-    // 1. All changed, in blocks alternating with the direct statements.
-    std::vector<std::string> statements;
-    statements.reserve(static_cast<size_t>(rooms) * 22);
-    for (int floor = 1; floor <= kFloors; ++floor)
-        for (int room = 1; room <= perFloor; ++room)
-            AllChangedStatements(floor, room, statements);
-    const int eventsBefore = CountRows(server, "event_msg_list");
-    const int historyBefore = CountRows(server, "fengji_his");
-    constexpr int kBlocks = 20;
-    double handlerSeconds = 0, directSeconds = 0;
-    size_t next = 0;
-    for (int block = 0; block < kBlocks; ++block) {
-        const int first = block * rooms / kBlocks, last = (block + 1) * rooms / kBlocks;
-        auto start = Clock::now();
-        for (int i = first; i < last; ++i) {
-            BuildReport(server.m_recvBuf, 1 + i / perFloor, 1 + i % perFloor, true);
-            server.HandleDatagram(kReportLength, 0x7F000001, 3341);
-        }
-        handlerSeconds += Seconds(start);
-        start = Clock::now();
-        for (size_t end = static_cast<size_t>(last) * 22; next < end; ++next) {
-            if (!direct(statements[next])) {
-                std::fprintf(stderr, "direct statement failed: %s\n", statements[next].c_str());
-                return 1;
-            }
-        }
-        directSeconds += Seconds(start);
-    }
-    const int events = CountRows(server, "event_msg_list") - eventsBefore;
-    const int history = CountRows(server, "fengji_his") - historyBefore;
-    const double changedRate = rooms / handlerSeconds;
-    const double directRate = rooms / directSeconds;
-    std::printf("all changed, in-process: %.0f reports/s (%d event rows, %d history rows, %zu statements)\n",
-                changedRate, events, history, statements.size());
-    std::printf("same statements through sqlite3: %.0f reports/s; ratio %.2f (target at least 0.50)\n", directRate,
-                changedRate / directRate);
-
-    // 2. Nothing changed: the rooms pushed, the same reports again.
-    for (CRoom *room = server.m_hotel.GetFirstRoom(); room; room = server.m_hotel.GetNextRoom())
-        room->m_changed = 0;
-    constexpr int kQuietRounds = 20;
-    const int eventsQuiet = CountRows(server, "event_msg_list");
-    auto start = Clock::now();
-    for (int round = 0; round < kQuietRounds; ++round) {
-        for (int i = 0; i < rooms; ++i) {
-            BuildReport(server.m_recvBuf, 1 + i / perFloor, 1 + i % perFloor, true);
-            server.HandleDatagram(kReportLength, 0x7F000001, 3341);
-        }
-    }
-    const double quietRate = kQuietRounds * rooms / Seconds(start);
-    std::printf("nothing changed, in-process: %.0f reports/s, %.0f times the all-changed rate (target at least 100);"
-                " %d rows written\n",
-                quietRate, quietRate / changedRate, CountRows(server, "event_msg_list") - eventsQuiet);
-
-    // 3. Over loopback, everything switched back, paced at half the
-    // in-process rate.
-    const double pace = changedRate / 2;
-    const int knownBefore = server.m_rcuKnownCount;
-    std::atomic<int> sent{0};
-    std::atomic<bool> done{false};
-    std::thread sender([&] {
-        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(kServerUdpPort);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        uint8_t datagram[kReportLength];
-        const auto begin = Clock::now();
-        for (int i = 0; i < rooms; ++i) {
-            std::this_thread::sleep_until(begin + std::chrono::duration<double>(i / pace));
-            BuildReport(datagram, 1 + i / perFloor, 1 + i % perFloor, false);
-            if (sendto(fd, datagram, kReportLength, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to) ==
-                kReportLength)
-                ++sent;
-        }
-        close(fd);
-        done = true;
-    });
-    start = Clock::now();
-    auto lastProgress = Clock::now();
-    int lastKnown = server.m_rcuKnownCount;
-    while (!done || Seconds(lastProgress) < 0.5) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (server.m_rcuKnownCount != lastKnown) {
-            lastKnown = server.m_rcuKnownCount;
-            lastProgress = Clock::now();
-        }
-    }
-    sender.join();
-    // Each room got one datagram, which closed its door.
-    const int handled = server.m_rcuKnownCount - knownBefore;
-    int closed = 0;
-    for (CRoom *room = server.m_hotel.GetFirstRoom(); room; room = server.m_hotel.GetNextRoom())
-        closed += room->m_doorOpen == 0 ? 1 : 0;
-    std::printf("loopback at %.0f datagrams/s: %d sent, %d handled (%d rooms switched back), %d lost (%.1f s)\n",
-                pace, sent.load(), handled, closed, sent.load() - handled, Seconds(start));
-
-    sqlite3_close(handle);
-    server.OnDestroy();
+    const double changedRate = storm.AllChanged();
+    storm.NothingChanged(changedRate);
+    storm.Loopback(changedRate / 2);
     return 0;
 }
