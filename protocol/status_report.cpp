@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kStatusShort = 0x0081;
 
-// The unit is present, and its temperature outside the allowed range.
+// What the temperatures of the present units say of the allowed range.
 enum class UnitReading { Absent, InRange, OutOfRange };
 
 } // namespace
@@ -102,9 +102,8 @@ void CKelvorDlg::OnRcuStatusReport(int64_t now, CRoom *room, int code)
     }
 
     room->m_lastHeard = now;
-    if (room->m_changed == 1) {
+    if (room->m_changed == 1)
         LogRoomChanged(build, floor, roomNum, changeCode);
-    }
 
     for (const auto &unit : layout.units) {
         if (!unitChanged[unit.slot])
