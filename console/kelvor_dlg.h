@@ -12,6 +12,7 @@
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "protocol/msg.h"
+#include "protocol/rcu_reports.h"
 #include "xml/xml_doc.h"
 
 #include <QItemSelectionModel>
@@ -173,6 +174,16 @@ public:
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
+
+    // ---- Room commands and the other RCU reports (protocol/room_commands.cpp,
+    // protocol/rcu_reports.cpp) ------------------------------------------------
+    // A room command in m_request from the sender of the datagram in hand,
+    // carried out once for every online client at that address and port.
+    void OnClientRoomCommand(int64_t now);
+    // Reply 0x88 or 0x8D from the answer in m_recvBuf, to every online client
+    // waiting for an answer.
+    void ForwardRcuAnswer(uint16_t replyCode);
+    RcuReportStorage m_rcuReports;
 
     // ---- PMS link and poller --------------------------------------------------
     CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr}; // TCP 40000, 9766
