@@ -12,6 +12,7 @@
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "protocol/msg.h"
+#include "protocol/online_client.h"
 #include "protocol/rcu_reports.h"
 #include "xml/xml_doc.h"
 
@@ -129,6 +130,8 @@ signals:
     void StatusChanged();
     // An online client was removed; the online users dialog refreshes.
     void OnlineClientRemoved();
+    // An online client was added by a login; the online users dialog refreshes.
+    void OnlineClientAdded();
 
 public:
     // ---- Connection, hotel and start-up bookkeeping ------------------------
@@ -171,6 +174,12 @@ public:
     CMsg m_request;                // the workstation request in hand
     char m_logText[512] = {};      // reused for the handlers' log lines
     CXmlDoc m_pmsUdpCommand;       // a foxhis command that came as a datagram
+
+    // ---- Online clients (protocol/online_client.cpp) ----------------------------
+    OnlineClients m_clients; // login order
+    // The window-free builder over m_clients; frame holds kFrameBufferSize
+    // bytes (always m_sendBuf).
+    uint16_t BuildClientFrame(uint8_t *frame, const CMsg &msg, bool secondPart);
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
