@@ -240,4 +240,25 @@ void CKelvorDlg::OnRcuOtherReport(int64_t now, CRoom *room, int code)
     }
 }
 
-void CKelvorDlg::ForwardRcuAnswer(uint16_t) {}
+// The answer is matched to no request: whichever room answers, every online
+// client still waiting gets it once, under the tag of its own last request.
+void CKelvorDlg::ForwardRcuAnswer(uint16_t replyCode)
+{
+    for (const std::unique_ptr<COnlineClient> &client : m_clients) {
+        CDeviceComCtrl &record = client->m_cmdRecord;
+        if (record.m_answerWanted != 1)
+            continue;
+        record.m_answerWanted = 0;
+        CMsg &reply = *GetScratchMsg();
+        reply.m_type = replyCode;
+        if (replyCode == MSG_TIME_ANSWER) {
+            std::memcpy(reply.m_timeAnswer.time, m_recvBuf + 22, sizeof reply.m_timeAnswer.time);
+            reply.m_timeAnswer.extra = m_recvBuf[30];
+        } else {
+            std::memcpy(reply.m_paramBlock, m_recvBuf + 22, sizeof reply.m_paramBlock);
+        }
+        reply.m_tag = static_cast<int32_t>(record.m_clientTag);
+        const uint16_t length = BuildClientFrame(m_sendBuf, reply, false);
+        SendUdp(length, client->m_peerPort, client->m_peerAddress.c_str());
+    }
+}
