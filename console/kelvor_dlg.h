@@ -180,6 +180,12 @@ public:
     // The window-free builder over m_clients; frame holds kFrameBufferSize
     // bytes (always m_sendBuf).
     uint16_t BuildClientFrame(uint8_t *frame, const CMsg &msg, bool secondPart);
+    // Removes and destroys the client at that position; the dialog refreshes.
+    void RemoveOnlineClient(size_t index);
+    void OnClientLogin(int64_t now);
+    // protocol/client_room_commands.cpp: an accepted request in m_request
+    // that is none of the login, keep-alive, logout and query codes.
+    void OnClientRoomCommand(int64_t now);
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
