@@ -190,11 +190,7 @@ public:
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
 
-    // ---- Room commands and the other RCU reports (protocol/room_commands.cpp,
-    // protocol/rcu_reports.cpp) ------------------------------------------------
-    // A room command in m_request from the sender of the datagram in hand,
-    // carried out once for every online client at that address and port.
-    void OnClientRoomCommand(int64_t now);
+    // ---- The other RCU reports and answers (protocol/rcu_reports.cpp) -------
     // Reply 0x88 or 0x8D from the answer in m_recvBuf, to every online client
     // waiting for an answer.
     void ForwardRcuAnswer(uint16_t replyCode);
