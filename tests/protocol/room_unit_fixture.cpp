@@ -13,6 +13,7 @@ void RoomUnitTest::SetUp()
     InstallSeed("velto.db");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "port 3338 is taken";
     ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
     ASSERT_TRUE(m_station.bind(QHostAddress::LocalHost, 0));
     Send(RcuReport(0x0082, {}), m_unit); // the room learns where its unit is
