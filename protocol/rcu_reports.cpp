@@ -4,9 +4,9 @@
 #include "protocol/rcu_reports.h"
 
 #include "console/kelvor_dlg.h"
-#include "protocol/fan_coil_history.h"
 #include "protocol/frame_codes.h"
 #include "protocol/frame_header.h"
+#include "protocol/statement_forms.h"
 
 #include <cstdio>
 #include <cstring>
@@ -33,9 +33,14 @@ private:
         const uint8_t *p = m_dlg.m_recvBuf + offset;
         return static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
     }
-    CADOMyRecordset &Recordset();
-    // Runs the statement in the sql text, then closes the recordset.
-    void ExecSql();
+    // Formats a statement into the dispatcher's SQL text and runs it.
+    void Exec(const char *format, auto... values)
+    {
+        char *sql = m_dlg.m_dispatchSql;
+        const size_t size = sizeof m_dlg.m_dispatchSql;
+        const int length = std::snprintf(sql, size, format, values...);
+        m_dlg.ExecDispatchSql(length >= 0 && static_cast<size_t>(length) < size ? length : -1);
+    }
     void Log(const char *format, auto... values)
     {
         std::snprintf(m_dlg.m_logText, sizeof m_dlg.m_logText, format, m_room.m_buildNum, m_room.m_floorNum,
@@ -51,21 +56,6 @@ private:
     CRoom &m_room;
     int64_t m_now;
 };
-
-CADOMyRecordset &RcuReport::Recordset()
-{
-    auto &recordset = m_dlg.m_rcuReports.recordset;
-    if (!recordset)
-        recordset = std::make_unique<CADOMyRecordset>(&m_dlg.m_db);
-    return *recordset;
-}
-
-void RcuReport::ExecSql()
-{
-    CADOMyRecordset &recordset = Recordset();
-    recordset.Exec(m_dlg.m_rcuReports.sql);
-    recordset.Close();
-}
 
 void RcuReport::Heartbeat()
 {
@@ -109,11 +99,9 @@ void RcuReport::LockRecord()
     char time[64];
     std::snprintf(time, sizeof time, "20%02d-%d-%d %d:%d:%d", BcdToBin(Byte(32)), BcdToBin(Byte(33)),
                   BcdToBin(Byte(34)), BcdToBin(Byte(35)), BcdToBin(Byte(36)), BcdToBin(Byte(37)));
-    std::snprintf(m_dlg.m_rcuReports.sql, sizeof m_dlg.m_rcuReports.sql,
-                  "Insert into lock_log(cardnum, cardtype, time, build, floor, room)"
-                  "values(%d, %d, '%s',%d, %d, %d)",
-                  cardNumber, cardType, time, m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum);
-    ExecSql();
+    Exec("Insert into lock_log(cardnum, cardtype, time, build, floor, room)"
+         "values(%d, %d, '%s',%d, %d, %d)",
+         cardNumber, cardType, time, m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum);
     Log("%d|%d%02d房间开门 (code:%d)", 100);
 }
 
@@ -163,11 +151,9 @@ void RcuReport::FanUnit()
         UpdateUnitType(*slot);
     if (m_room.m_fanCoilChanged == 1) {
         m_room.m_fanCoilChanged = 0;
-        const FanCoilHistoryRow row{m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum, slot->halt,
-                                    slot->control,     slot->fanSpeed,    slot->tempSensor, slot->setTemp,
-                                    slot->curTemp,     slot->valveState,  m_room.m_online,  slot->seasonMode,
-                                    slot->unitId};
-        WriteFanCoilHistoryRow(Recordset(), row);
+        m_dlg.ExecDispatchSql(FormatFanCoilUnitRow(m_dlg.m_dispatchSql, sizeof m_dlg.m_dispatchSql,
+                                                   m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum, *slot,
+                                                   m_room.m_online));
     }
 }
 
@@ -175,33 +161,27 @@ void RcuReport::FanUnit()
 // made.
 void RcuReport::UpdateUnitType(const stFanCoilUnit &slot)
 {
-    char *sql = m_dlg.m_rcuReports.sql;
-    const size_t size = sizeof m_dlg.m_rcuReports.sql;
-    std::snprintf(sql, size,
+    std::snprintf(m_dlg.m_dispatchSql, sizeof m_dlg.m_dispatchSql,
                   "select * from tblsystemp where bandid =%d and unitband=%d and floorband =%d  and roomband =%d",
                   slot.unitId, m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum);
-    CADOMyRecordset &recordset = Recordset();
-    const bool rowExists = recordset.Exec(sql) && recordset.GetRecordCount() != 0;
+    CADOMyRecordset &recordset = m_dlg.DispatchRecordset();
+    const bool rowExists = recordset.Exec(m_dlg.m_dispatchSql) && recordset.GetRecordCount() != 0;
     recordset.Close();
     if (!rowExists)
         return;
-    std::snprintf(sql, size,
-                  "update tblsystemp set\r\n"
-                  "typeid =%d\r\n"
-                  "where bandid =%d and unitband = %d and floorband = %d and roomband =%d\r\n",
-                  slot.unitType, slot.unitId, m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum);
-    ExecSql();
+    Exec("update tblsystemp set\r\n"
+         "typeid =%d\r\n"
+         "where bandid =%d and unitband = %d and floorband = %d and roomband =%d\r\n",
+         slot.unitType, slot.unitId, m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum);
 }
 
 void RcuReport::MeterData()
 {
-    std::snprintf(m_dlg.m_rcuReports.sql, sizeof m_dlg.m_rcuReports.sql,
-                  "update tbltemp set\r\n"
-                  "isstatus =%d, dimhign=%d, dimcentre=%d, dimlow=%d, coldhign=%d, coldcentre=%d, coldlow=%d\r\n"
-                  "where unitband = %d and floorband = %d and roomband=%d and bandid = %d\r\n",
-                  3, BigEndian32(24), BigEndian32(28), BigEndian32(32), BigEndian32(36), BigEndian32(40),
-                  BigEndian32(44), m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum, Byte(22));
-    ExecSql();
+    Exec("update tbltemp set\r\n"
+         "isstatus =%d, dimhign=%d, dimcentre=%d, dimlow=%d, coldhign=%d, coldcentre=%d, coldlow=%d\r\n"
+         "where unitband = %d and floorband = %d and roomband=%d and bandid = %d\r\n",
+         3, BigEndian32(24), BigEndian32(28), BigEndian32(32), BigEndian32(36), BigEndian32(40), BigEndian32(44),
+         m_room.m_buildNum, m_room.m_floorNum, m_room.m_roomNum, Byte(22));
     Log("%d|%d%02d抄表数据返回");
 }
 

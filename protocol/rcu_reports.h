@@ -1,10 +1,6 @@
 #pragma once
-// The room unit reports besides the status reports, and what their handlers
-// keep between datagrams.
-#include "database/ado_recordset.h"
-
+// The codes of the room unit reports besides the status reports.
 #include <cstdint>
-#include <memory>
 
 enum RcuReportCode : uint16_t {
     // The answers to RCU_TIME_QUERY (0x0007) and RCU_READ_PARAMS (0x001E)
@@ -15,10 +11,4 @@ enum RcuReportCode : uint16_t {
     RCU_LOCK_RECORD = 0x0090,
     RCU_FAN_UNIT = 0x0606,
     RCU_METER_DATA = 0x0616, // also the code of the meter-test command
-};
-
-// Made on the first report that runs a statement, kept until shutdown.
-struct RcuReportStorage {
-    std::unique_ptr<CADOMyRecordset> recordset;
-    char sql[512] = {};
 };
