@@ -1,5 +1,7 @@
 #include "room_unit_fixture.h"
 
+#include "report_fixture.h"
+
 #include "database/ado_recordset.h"
 #include "protocol/online_client.h"
 #include "protocol/udp_socket.h"
@@ -39,20 +41,10 @@ std::vector<QByteArray> RoomUnitTest::Received(QUdpSocket &socket)
 
 QByteArray RoomUnitTest::RcuReport(int code, const QByteArray &payload, int build, int floor, int room)
 {
-    QByteArray f(22, '\0');
-    auto *b = reinterpret_cast<uint8_t *>(f.data());
-    b[0] = 0xFF;
-    std::memcpy(b + 2, "ZOLP", 4);
-    b[6] = 1;
-    b[7] = 0;
-    b[15] = static_cast<uint8_t>(code >> 8);
-    b[16] = static_cast<uint8_t>(code);
-    b[18] = static_cast<uint8_t>(build);
-    b[19] = static_cast<uint8_t>(floor);
-    b[20] = static_cast<uint8_t>(room);
-    f += payload;
-    f[1] = static_cast<char>(f.size());
-    return f;
+    TestFrame frame(22 + static_cast<int>(payload.size()), 0, code, build, floor, room);
+    for (int i = 0; i < payload.size(); ++i)
+        frame.Set(22 + i, static_cast<uint8_t>(payload[i]));
+    return frame.Bytes();
 }
 
 QByteArray RoomUnitTest::ClientRequest(const Request &request)
