@@ -13,6 +13,7 @@
 #include "model/hotel.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
+#include "protocol/room_monitor.h"
 #include "xml/xml_doc.h"
 
 #include <QItemSelectionModel>
@@ -185,6 +186,14 @@ public:
     // protocol/client_room_commands.cpp: an accepted request in m_request
     // that is none of the login, keep-alive, logout and query codes.
     void OnClientRoomCommand(int64_t now);
+
+    // ---- Room monitor (protocol/room_monitor.cpp) -------------------------------
+    // Builds the reply once and sends it to every logged-in online client.
+    void PushToLoggedInClients(const CMsg &msg);
+    void HandlePolledPmsChange(CRoom &room);
+    void CheckDoorAlarm(CRoom &room, int64_t now);
+    void PushNewEvents();
+    std::unique_ptr<RoomMonitorStorage> m_monitor; // made by the first pass
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
