@@ -28,6 +28,8 @@ protected:
     void SetUp() override
     {
         WorkstationTest::SetUp();
+        if (HasFatalFailure())
+            return;
         AddUser("alice", "pw1", 0);
         m_ws = &Workstation();
         ASSERT_EQ(Login(*m_ws, "alice", "pw1").size(), 2u);
