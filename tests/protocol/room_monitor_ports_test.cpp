@@ -90,6 +90,21 @@ TEST_F(RoomMonitorTest, OneChangedRoomPerPassInWalkOrder)
     EXPECT_TRUE(Drain(idle).empty());
 }
 
+// A second login from the same address and port gets every push as well.
+TEST_F(RoomMonitorTest, PushesGoToEveryLoggedInClient)
+{
+    AddUser("bob", "pw2", 0);
+    ASSERT_EQ(Login(*m_ws, "bob", "pw2").size(), 2u);
+    QUdpSocket &other = Workstation();
+    ASSERT_EQ(Login(other, "alice", "pw1").size(), 2u);
+    Room(1, 2, 2).m_changed = 1;
+    Pass();
+    const auto pushed = Pushed();
+    ASSERT_EQ(pushed.size(), 2u);
+    EXPECT_EQ(pushed[0], pushed[1]);
+    EXPECT_EQ(Drain(other).size(), 1u);
+}
+
 TEST_F(RoomMonitorTest, OfflineAfterMoreThan2000Seconds)
 {
     CRoom &room = Room(1, 2, 4);
