@@ -14,6 +14,7 @@
 #include "model/hotel.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
+#include "protocol/room_monitor.h"
 #include "protocol/statement_forms.h"
 #include "xml/xml_doc.h"
 
@@ -200,6 +201,14 @@ public:
     void LogRoomChanged(int build, int floor, int room, int changeCode);
     std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;
     char m_dispatchSql[kStatementSize] = {};
+
+    // ---- Room monitor (protocol/room_monitor.cpp) -------------------------------
+    // Builds the reply once and sends it to every logged-in online client.
+    void PushToLoggedInClients(const CMsg &msg);
+    void HandlePolledPmsChange(CRoom &room);
+    void CheckDoorAlarm(CRoom &room, int64_t now);
+    void PushNewEvents();
+    std::unique_ptr<RoomMonitorStorage> m_monitor; // made by the first pass
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
