@@ -13,6 +13,8 @@
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "protocol/msg.h"
+#include "protocol/online_client.h"
+#include "protocol/room_monitor.h"
 #include "protocol/statement_forms.h"
 #include "xml/xml_doc.h"
 
@@ -131,6 +133,8 @@ signals:
     void StatusChanged();
     // An online client was removed; the online users dialog refreshes.
     void OnlineClientRemoved();
+    // An online client was added by a login; the online users dialog refreshes.
+    void OnlineClientAdded();
 
 public:
     // ---- Connection, hotel and start-up bookkeeping ------------------------
@@ -174,6 +178,18 @@ public:
     char m_logText[512] = {};      // reused for the handlers' log lines
     CXmlDoc m_pmsUdpCommand;       // a foxhis command that came as a datagram
 
+    // ---- Online clients (protocol/online_client.cpp) ----------------------------
+    OnlineClients m_clients; // login order
+    // The window-free builder over m_clients; frame holds kFrameBufferSize
+    // bytes (always m_sendBuf).
+    uint16_t BuildClientFrame(uint8_t *frame, const CMsg &msg, bool secondPart);
+    // Removes and destroys the client at that position; the dialog refreshes.
+    void RemoveOnlineClient(size_t index);
+    void OnClientLogin(int64_t now);
+    // protocol/client_room_commands.cpp: an accepted request in m_request
+    // that is none of the login, keep-alive, logout and query codes.
+    void OnClientRoomCommand(int64_t now);
+
     // ---- Statements and log line of the datagram handlers (status reports area)
     // The dispatcher's one recordset, made on first use and kept, and its SQL
     // text. ExecDispatchSql runs the first length bytes of m_dispatchSql and
@@ -186,8 +202,21 @@ public:
     std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;
     char m_dispatchSql[kStatementSize] = {};
 
+    // ---- Room monitor (protocol/room_monitor.cpp) -------------------------------
+    // Builds the reply once and sends it to every logged-in online client.
+    void PushToLoggedInClients(const CMsg &msg);
+    void HandlePolledPmsChange(CRoom &room);
+    void CheckDoorAlarm(CRoom &room, int64_t now);
+    void PushNewEvents();
+    std::unique_ptr<RoomMonitorStorage> m_monitor; // made by the first pass
+
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
+
+    // ---- The other RCU reports and answers (protocol/rcu_reports.cpp) -------
+    // Reply 0x88 or 0x8D from the answer in m_recvBuf, to every online client
+    // waiting for an answer.
+    void ForwardRcuAnswer(uint16_t replyCode);
 
     // ---- PMS link and poller --------------------------------------------------
     CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr}; // TCP 40000, 9766

@@ -23,3 +23,8 @@ int FormatLiveRoomUpdate(char *out, size_t size, LiveRoomColumn column, int valu
 // the room's online flag as the communication state, and the unit's id.
 int FormatFanCoilHistoryRow(char *out, size_t size, int buildNum, int floorNum, int roomNum,
                             const stFanCoilUnit &unit, int online, int fengjiId);
+
+// The row the fan-coil unit report writes: the same columns with the unit's
+// own valve state and id.
+int FormatFanCoilUnitRow(char *out, size_t size, int buildNum, int floorNum, int roomNum, const stFanCoilUnit &unit,
+                         int online);
