@@ -6,8 +6,9 @@
 //      directly through sqlite3 on a database of its own;
 //   2. the same reports again once the rooms are pushed (nothing changes);
 //   3. every room sends a report that switches everything back, over
-//      loopback to the server's port 3338 at a paced rate, and the
-//      dispatcher's counters tell how many were handled.
+//      loopback to the server's port 3338 at a paced rate, with the room
+//      monitor's idle passes running between datagrams as in the server;
+//      the dispatcher's counters tell how many were handled.
 //   build/bench/status_report/status_report_bench [rooms per floor]
 // Binds UDP 3338 on 127.0.0.1 traffic only; run it while no server runs.
 #include "console/kelvor_dlg.h"
@@ -295,6 +296,10 @@ public:
     // thread runs the server's event loop.
     void Loopback(double pace)
     {
+        // The monitor catches up with the rows of the phases before, as the
+        // idle passes between them would have; from here on it runs in the
+        // event loop as in the server.
+        m_server->ContinueModal();
         const int knownBefore = m_server->m_rcuKnownCount;
         const long dropsBefore = ReceiveBufferDrops();
         std::atomic<int> sent{0};

@@ -67,6 +67,8 @@ void ReportTest::StartServer(int rangeLow, int rangeHigh)
     SeedExec("update sysoptions set Value = '" + std::to_string(rangeHigh) + "' where Optioncode = 15");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    // The room monitor never runs by itself here: ClearMarks stands for its push.
+    m_server->m_idleLoopLevel = 1000;
     m_server->OnTimer(0);
     ASSERT_EQ(m_server->m_rangeLow, rangeLow);
     ASSERT_EQ(m_server->m_rangeHigh, rangeHigh);
