@@ -9,7 +9,9 @@
 //      loopback to the server's port 3338 at a paced rate, with the room
 //      monitor's idle passes running between datagrams as in the server;
 //      the dispatcher's counters tell how many were handled.
-//   build/bench/status_report/status_report_bench [rooms per floor]
+//   build/bench/status_report/status_report_bench [rooms per floor] [pace]
+// pace: the loopback rate as a share of the in-process all-changed rate
+// (0.5 when not given).
 // Binds UDP 3338 on 127.0.0.1 traffic only; run it while no server runs.
 #include "console/kelvor_dlg.h"
 #include "database/engine_settings.h"
@@ -374,6 +376,7 @@ int main(int argc, char **argv)
         return 1;
     const double changedRate = storm.AllChanged();
     storm.NothingChanged(changedRate);
-    storm.Loopback(changedRate / 2);
+    const double share = argc > 2 ? std::atof(argv[2]) : 0.5;
+    storm.Loopback(changedRate * std::clamp(share, 0.01, 10.0));
     return 0;
 }
