@@ -186,9 +186,27 @@ public:
     void ReadSettings();
     void WriteSettings();
 
+    // ---- Operator commands of the window (console/operator_commands.cpp) ----
+    void OnBtnRefreshState();
+    void OnBtnSendTime() { BroadcastTime(); }
+    void OnBtnTest();
+    // The room of the selector's item; null for none or "所有房间".
+    void OnBtnGetRoomState(CRoom *selected);
+    void OnBtnGetHostTime(CRoom *selected);
+    void OnBtnLoginDb();
+    // "velto%d%02d%02d-%02d%02d%02d.bak" of the local time now.
+    std::string BackupFileName() const;
+    // The backup to, and the restore (after the operator's Yes) from, a file
+    // the database server reads or writes itself; path in GBK.
+    void BackupDatabase(const std::string &path);
+    void RestoreDatabase(const std::string &path);
+
 private:
     // Start-up steps.
     enum class Bringup { Open, Closed, Failed };
+    // The highest event row already in the table into m_lastEventIndex;
+    // false when the query failed.
+    bool ReadLastEventIndex();
     Bringup BringUpDatabase();
     bool RunRepairPath();
     void ForgetAdminLogin();
