@@ -2,6 +2,7 @@
 
 #include "console/admin_account.h"
 #include "console/kelvor_dlg.h"
+#include "console/widgets/dialog_placement.h"
 #include "console/widgets/gui_text.h"
 
 #include <QDialogButtonBox>
@@ -40,10 +41,7 @@ void CDlgSuperUser::ShowCentred()
 {
     m_passwordEdit->clear();
     m_newPasswordEdit->clear();
-    if (QWidget *owner = parentWidget()) {
-        adjustSize();
-        move(owner->geometry().center() - rect().center());
-    }
+    CentreOverParent(this);
     show();
     raise();
 }
