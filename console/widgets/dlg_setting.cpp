@@ -2,6 +2,7 @@
 
 #include "console/kelvor_dlg.h"
 #include "console/widgets/gui_text.h"
+#include "console/widgets/number_text.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -11,21 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <climits>
-#include <cstdlib>
-
-namespace {
-
-// Leading digits as a number ("12abc" is 12, "abc" is 0), as atoi reads them
-// but without overflowing.
-int LeadingNumber(const QString &text)
-{
-    const QByteArray bytes = text.toLatin1();
-    const long value = std::strtol(bytes.constData(), nullptr, 10);
-    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
-}
-
-} // namespace
 
 CDlgSetting::CDlgSetting(CKelvorDlg *server, QWidget *parent) : CRepaintedDialog(parent), m_server(server)
 {
