@@ -54,6 +54,7 @@ CDlgIPlist::CDlgIPlist(CKelvorDlg *server, QWidget *parent) : QDialog(parent), m
     m_list->setObjectName("1015");
     InsertColumns(m_list, kColumns, static_cast<int>(std::size(kColumns)));
     m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_list->verticalHeader()->setMinimumSectionSize(kRowHeight);
     m_list->verticalHeader()->setDefaultSectionSize(kRowHeight);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(m_list, &QTableWidget::cellDoubleClicked, this, &CDlgIPlist::OnNMDblclkList);

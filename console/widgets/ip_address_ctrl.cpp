@@ -62,7 +62,10 @@ bool CIPAddressCtrl::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         for (int i = 0; i < 3; ++i) {
             if (watched == m_fields[i] && key->key() == Qt::Key_Period) {
-                if (!m_fields[i]->text().isEmpty())
+                // A dot right after the move to a field (its old text still
+                // selected) is the one that ends the field before.
+                QLineEdit *field = m_fields[i];
+                if (!field->text().isEmpty() && field->selectedText() != field->text())
                     SetFieldFocus(i + 1);
                 return true;
             }
