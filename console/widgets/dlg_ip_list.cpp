@@ -156,9 +156,11 @@ void CDlgIPlist::CommitAddress(CRoom *room, int row)
     if (m_editColumn == kAddress) {
         room->m_rcuIp = m_ipEditor->GetAddress();
         SetCell(m_list, row, kAddress, QString::fromStdString(room->GetIPString()));
-    } else {
+    } else if (m_editColumn == kGateway) {
         room->m_gatewayIp = m_ipEditor->GetAddress();
         SetCell(m_list, row, kGateway, QString::fromStdString(room->GetGatewayIPString()));
+    } else {
+        return;
     }
     SaveRoomAddress(m_server->m_db, *room, m_editColumn);
 }

@@ -54,15 +54,6 @@ public:
     QPointer<CDlgIPlist> m_dlgIPlist;
     CDlgSuperUser *m_dlgSuperUser = nullptr;
 
-public slots:
-    // Enter and Escape never close the window.
-    void accept() override {}
-    void reject() override {}
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
-
     // The operator commands' handlers that need the window: a file to back
     // up to or restore from, the room selector's room.
     void OnBtnDbBackup();
@@ -71,6 +62,15 @@ protected:
     // Asks for the file (save: the backup) in the working directory; empty
     // when cancelled. Tests replace it.
     std::function<QString(bool save, const QString &defaultName)> m_chooseFile;
+
+public slots:
+    // Enter and Escape never close the window.
+    void accept() override {}
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void BuildControls();
