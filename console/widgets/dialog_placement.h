@@ -5,7 +5,10 @@
 inline void CentreOverParent(QWidget *dialog)
 {
     if (QWidget *owner = dialog->parentWidget()) {
-        dialog->adjustSize();
+        // A size of the dialog's own stays; Qt's fit would cap it to part of
+        // the screen.
+        if (!dialog->testAttribute(Qt::WA_Resized))
+            dialog->adjustSize();
         dialog->move(owner->geometry().center() - dialog->rect().center());
     }
 }

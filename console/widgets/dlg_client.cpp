@@ -44,7 +44,7 @@ CDlgClient::CDlgClient(CKelvorDlg *server, QWidget *parent) : QDialog(parent), m
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
     layout->addWidget(buttons);
-    resize(560, 300);
+    resize(sizeHint());
     connect(m_server, &CKelvorDlg::OnlineClientAdded, this, &CDlgClient::RefreshList);
     connect(m_server, &CKelvorDlg::OnlineClientRemoved, this, &CDlgClient::RefreshList);
 }

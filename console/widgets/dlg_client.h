@@ -13,6 +13,7 @@ public:
 
     QTableWidget *List() const { return m_list; } // 1003
     void RefreshList();
+    QSize sizeHint() const override { return {580, 300}; }
 
 private:
     CKelvorDlg *m_server;

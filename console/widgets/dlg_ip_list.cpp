@@ -74,10 +74,15 @@ CDlgIPlist::CDlgIPlist(CKelvorDlg *server, QWidget *parent) : QDialog(parent), m
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list);
+    resize(sizeHint());
+}
+
+QSize CDlgIPlist::sizeHint() const
+{
     int width = 0;
     for (const ListColumn &c : kColumns)
         width += c.width;
-    resize(width + 48, 560);
+    return {width + 48, 560};
 }
 
 CRoom *CDlgIPlist::RoomOfRow(int row) const

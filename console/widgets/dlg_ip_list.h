@@ -36,6 +36,8 @@ public:
     CIPAddressCtrl *AddressEditor() const { return m_ipEditor; } // 1017
     QLineEdit *TextEditor() const { return m_textEditor; }      // 1044
     int EditedRow() const { return m_editRow; }
+    // Wide enough for every column without scrolling sideways.
+    QSize sizeHint() const override;
 
     void FillList();
     void OnNMDblclkList(int row, int column);
