@@ -25,6 +25,16 @@ bool RowExists(CADOMyRecordset &rs, const char *select)
     return found;
 }
 
+// "Select * ..." of the room's row: the first step of the address and code saves.
+bool RoomRowExists(CADOMyRecordset &rs, const CRoom &room)
+{
+    char sql[160];
+    std::snprintf(sql, sizeof sql,
+                  "Select * from room_ip_list\r\nwhere\r\nbuild_num = %d and floor_num = %d and room_num =%d",
+                  room.m_buildNum, room.m_floorNum, room.m_roomNum);
+    return RowExists(rs, sql);
+}
+
 std::string Name(const char *field, size_t size) { return database::SqlQuote(platform::FieldText(field, size)); }
 
 } // namespace
@@ -36,9 +46,7 @@ void SaveRoomAddress(CADODatabase &db, const CRoom &room, int column)
     const int address = static_cast<int>(gateway ? room.m_gatewayIp : room.m_rcuIp);
     CADOMyRecordset rs(&db);
     char sql[256];
-    std::snprintf(sql, sizeof sql,
-                  "Select * from room_ip_list\r\nwhere\r\nbuild_num = %d and floor_num = %d and room_num =%d", b, f, r);
-    if (RowExists(rs, sql))
+    if (RoomRowExists(rs, room))
         std::snprintf(sql, sizeof sql,
                       "update room_ip_list set\r\n%s =%d\r\nwhere build_num = %d and floor_num = %d and room_num =%d\r\n",
                       gateway ? "ip_addr2" : "ip_addr", address, b, f, r);
@@ -82,9 +90,7 @@ void SaveUnitCode(CADODatabase &db, const CRoom &room)
     const int b = room.m_buildNum, f = room.m_floorNum, r = room.m_roomNum;
     CADOMyRecordset rs(&db);
     char sql[256];
-    std::snprintf(sql, sizeof sql,
-                  "Select * from room_ip_list\r\nwhere\r\nbuild_num = %d and floor_num = %d and room_num =%d", b, f, r);
-    if (RowExists(rs, sql))
+    if (RoomRowExists(rs, room))
         std::snprintf(sql, sizeof sql,
                       "update room_ip_list set\r\naddr =%d\r\nwhere build_num = %d and floor_num = %d and room_num =%d\r\n",
                       room.m_unitCode, b, f, r);

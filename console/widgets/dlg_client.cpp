@@ -1,6 +1,7 @@
 #include "console/widgets/dlg_client.h"
 
 #include "console/kelvor_dlg.h"
+#include "console/widgets/dialog_buttons.h"
 #include "console/widgets/gui_text.h"
 #include "console/widgets/list_columns.h"
 
@@ -36,11 +37,7 @@ CDlgClient::CDlgClient(CKelvorDlg *server, QWidget *parent) : QDialog(parent), m
     m_list = new QTableWidget(this);
     m_list->setObjectName("1003");
     InsertColumns(m_list, kColumns, static_cast<int>(std::size(kColumns)));
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(GuiText("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(GuiText("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::hide);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    QDialogButtonBox *buttons = OkCancelButtons(this, &QDialog::hide, &QDialog::hide);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
     layout->addWidget(buttons);

@@ -2,6 +2,7 @@
 
 #include "console/kelvor_dlg.h"
 #include "console/parameters.h"
+#include "console/widgets/dialog_buttons.h"
 #include "console/widgets/gui_text.h"
 #include "console/widgets/ip_address_ctrl.h"
 #include "platform/message_box.h"
@@ -114,11 +115,7 @@ CDlgParam::CDlgParam(CKelvorDlg *server, QWidget *parent) : CRepaintedDialog(par
         grid->addWidget(m_switches[i], 5 + i / 2, 2 * (i % 2), 1, 2);
     }
 
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(GuiText("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(GuiText("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgParam::OnBnClickedOk);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    QDialogButtonBox *buttons = OkCancelButtons(this, &CDlgParam::OnBnClickedOk, &QDialog::hide);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(buttons);

@@ -1,6 +1,7 @@
 #include "console/widgets/dlg_setting.h"
 
 #include "console/kelvor_dlg.h"
+#include "console/widgets/dialog_buttons.h"
 #include "console/widgets/gui_text.h"
 #include "console/widgets/number_text.h"
 
@@ -36,11 +37,7 @@ CDlgSetting::CDlgSetting(CKelvorDlg *server, QWidget *parent) : CRepaintedDialog
     grid->addWidget(new QLabel(GuiText("万条消息及日志记录"), group), 1, 2);
     grid->addWidget(new QLabel(GuiText("注：输入0代表无限制"), group), 2, 0, 1, 3);
 
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(GuiText("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(GuiText("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgSetting::OnBnClickedOk);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    QDialogButtonBox *buttons = OkCancelButtons(this, &CDlgSetting::OnBnClickedOk, &QDialog::hide);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(buttons);
