@@ -15,6 +15,7 @@
 #include "platform/gbk.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -115,6 +116,7 @@ TEST_F(DialogsPortsTest, EditedAddressIsLoadedAgainAtTheNextStart)
     dialog->OnNMDblclkList(2, 5);
     ASSERT_TRUE(dialog->AddressEditor()->isVisible());
     dialog->AddressEditor()->SetAddress(0xC0A80A03);
+    Screenshot(dialog, "dlg_ip_list_editing");
     dialog->List()->setFocus();
     dialog->OnNMDblclkList(2, 4);
     dialog->TextEditor()->insert(QStringLiteral("Corner Room"));
@@ -157,5 +159,24 @@ TEST_F(DialogsPortsTest, BackupAndRestoreGoThroughTheFileDialog)
     m_boxes.QueueAnswer(platform::MsgAnswer::Yes);
     window->Button(1016)->click();
     EXPECT_EQ(m_boxes.Texts().back(), platform::Utf8FromGbk("数据库成功恢复"));
+    StopWindow(window);
+}
+
+// The hidden query buttons take the room selector's room; "所有房间" has none.
+TEST_F(DialogsPortsTest, QueryButtonsUseTheSelectedRoom)
+{
+    auto window = StartWindow();
+    QComboBox *rooms = window->RoomCombo();
+    const auto lines = [&] { return m_server->LogModel().rowCount(); };
+    rooms->setCurrentIndex(rooms->findText(T("所有房间")));
+    const int before = lines();
+    window->Button(1012)->click();
+    window->Button(1046)->click();
+    EXPECT_EQ(lines(), before);
+
+    rooms->setCurrentIndex(rooms->findText(QStringLiteral("1|203")));
+    window->Button(1012)->click();
+    ASSERT_EQ(lines(), before + 1);
+    EXPECT_TRUE(m_server->LogModel().stringList().last().endsWith(T("[发送] 向1|203房间发送命令(cmd:0x7)")));
     StopWindow(window);
 }
