@@ -9,11 +9,13 @@
 // files (protocol/, pms/) as members of this class; their members are grouped
 // below by area so each area can grow on its own.
 #include "database/ado_database.h"
+#include "database/ado_recordset.h"
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
 #include "protocol/room_monitor.h"
+#include "protocol/statement_forms.h"
 #include "xml/xml_doc.h"
 
 #include <QItemSelectionModel>
@@ -25,6 +27,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -187,6 +190,18 @@ public:
     // that is none of the login, keep-alive, logout and query codes.
     void OnClientRoomCommand(int64_t now);
 
+    // ---- Statements and log line of the datagram handlers (status reports area)
+    // The dispatcher's one recordset, made on first use and kept, and its SQL
+    // text. ExecDispatchSql runs the first length bytes of m_dispatchSql and
+    // closes the recordset; the result is not looked at (a length below 0,
+    // a statement that did not fit, runs nothing).
+    CADOMyRecordset &DispatchRecordset();
+    void ExecDispatchSql(int length);
+    // "房间状态改变" for a room, with the change code of the datagram in hand.
+    void LogRoomChanged(int build, int floor, int room, int changeCode);
+    std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;
+    char m_dispatchSql[kStatementSize] = {};
+
     // ---- Room monitor (protocol/room_monitor.cpp) -------------------------------
     // Builds the reply once and sends it to every logged-in online client.
     void PushToLoggedInClients(const CMsg &msg);
@@ -197,6 +212,11 @@ public:
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;
+
+    // ---- The other RCU reports and answers (protocol/rcu_reports.cpp) -------
+    // Reply 0x88 or 0x8D from the answer in m_recvBuf, to every online client
+    // waiting for an answer.
+    void ForwardRcuAnswer(uint16_t replyCode);
 
     // ---- PMS link and poller --------------------------------------------------
     CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr}; // TCP 40000, 9766

@@ -1,5 +1,52 @@
-// Call masks of the floor call panels. Not handled yet: the datagram ends
-// after the dispatcher's checks.
+// Call masks of the floor call panels: one bit per room 1..32 of a floor, a
+// set bit an active emergency call. Each room whose call state changed gets
+// its event row and live-room column and is marked for the monitor.
 #include "console/kelvor_dlg.h"
 
-void CKelvorDlg::OnPanelCallMask(int64_t, int, int, int, int) {}
+#include "protocol/event_types.h"
+#include "protocol/frame_header.h"
+
+namespace {
+
+constexpr size_t kMaskOffset = 26;
+constexpr size_t kPanelLength = kMaskOffset + 4;
+constexpr int kPanelRooms = 32;
+constexpr int kCallChangeCode = 2;
+
+} // namespace
+
+void CKelvorDlg::OnPanelCallMask(int64_t now, int build, int floor, int, int code)
+{
+    if (code != 0x0091 && code != 0x0092)
+        return;
+    // A datagram without the whole mask would read as every call cleared.
+    if (static_cast<size_t>(m_recvLength) < kPanelLength)
+        return;
+    const uint32_t mask = frame::GetU32Le(m_recvBuf + kMaskOffset);
+    for (int roomNum = 1; roomNum <= kPanelRooms; ++roomNum) {
+        CRoom *room = m_hotel.FindRoom(build, floor, roomNum);
+        if (!room)
+            continue;
+        const int call = (mask >> (roomNum - 1)) & 1;
+        if (!room->m_online)
+            room->m_online = 1;
+        // The panel has no card: its rows carry card number and type 0.
+        int changeCode = 0;
+        if (room->m_call != call) {
+            ExecDispatchSql(FormatEventRow(m_dispatchSql, sizeof m_dispatchSql, build, floor, roomNum,
+                                           call ? EventKind::EmergencyCall : EventKind::EmergencyCallCleared, 0, 0));
+            ExecDispatchSql(FormatLiveRoomUpdate(m_dispatchSql, sizeof m_dispatchSql, LiveRoomColumn::Call, call,
+                                                 build, floor, roomNum));
+            m_newEvent = 1;
+            room->m_call = call;
+            room->m_callTime = now;
+            room->m_changed = 1;
+            changeCode = kCallChangeCode;
+        }
+        room->m_lastHeard = now;
+        // A room still marked from before logs code 0: nothing changed in it now.
+        if (room->m_changed == 1) {
+            LogRoomChanged(build, floor, roomNum, changeCode);
+        }
+    }
+}
