@@ -26,7 +26,7 @@ protected:
     }
 
     // Rows in walk order: 1|201 .. 1|210, then 2|100 .. 2|102.
-    static int RowOf(int build, int floor, int room) { return build == 1 ? room - 1 : 10 + room; }
+    static int RowOf(int build, int /*floor*/, int room) { return build == 1 ? room - 1 : 10 + room; }
     QString Cell(int row, int column) const { return m_dialog->List()->item(row, column)->text(); }
     void DoubleClick(int row, int column)
     {
