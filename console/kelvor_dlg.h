@@ -13,6 +13,8 @@
 #include "model/hotel.h"
 #include "pms/pms_commands.h"
 #include "protocol/msg.h"
+#include "protocol/online_client.h"
+#include "protocol/room_monitor.h"
 #include "xml/xml_doc.h"
 
 #include <QItemSelectionModel>
@@ -129,6 +131,8 @@ signals:
     void StatusChanged();
     // An online client was removed; the online users dialog refreshes.
     void OnlineClientRemoved();
+    // An online client was added by a login; the online users dialog refreshes.
+    void OnlineClientAdded();
 
 public:
     // ---- Connection, hotel and start-up bookkeeping ------------------------
@@ -171,6 +175,26 @@ public:
     CMsg m_request;                // the workstation request in hand
     char m_logText[512] = {};      // reused for the handlers' log lines
     CXmlDoc m_pmsUdpCommand;       // a foxhis command that came as a datagram
+
+    // ---- Online clients (protocol/online_client.cpp) ----------------------------
+    OnlineClients m_clients; // login order
+    // The window-free builder over m_clients; frame holds kFrameBufferSize
+    // bytes (always m_sendBuf).
+    uint16_t BuildClientFrame(uint8_t *frame, const CMsg &msg, bool secondPart);
+    // Removes and destroys the client at that position; the dialog refreshes.
+    void RemoveOnlineClient(size_t index);
+    void OnClientLogin(int64_t now);
+    // protocol/client_room_commands.cpp: an accepted request in m_request
+    // that is none of the login, keep-alive, logout and query codes.
+    void OnClientRoomCommand(int64_t now);
+
+    // ---- Room monitor (protocol/room_monitor.cpp) -------------------------------
+    // Builds the reply once and sends it to every logged-in online client.
+    void PushToLoggedInClients(const CMsg &msg);
+    void HandlePolledPmsChange(CRoom &room);
+    void CheckDoorAlarm(CRoom &room, int64_t now);
+    void PushNewEvents();
+    std::unique_ptr<RoomMonitorStorage> m_monitor; // made by the first pass
 
     // ---- Workstation room commands -------------------------------------------
     int16_t m_cmdSeq = 0;

@@ -1,5 +1,170 @@
-// The room monitor, run from the idle hook while the database is open. It has
-// nothing to do yet.
+// The room monitor, run from the idle hook while the database is open. The
+// reports only change room records and write event rows; this pass turns
+// those changes into pushes to the logged-in workstations, and watches the
+// time: silent room units, doors left open, the temperature range and the
+// room states the PMS poller found.
 #include "console/kelvor_dlg.h"
 
-void CKelvorDlg::ScanRooms() {}
+#include "protocol/event_row.h"
+#include "protocol/room_monitor.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr uint32_t kRoomState = 0x87, kEvent = 0x8B;
+constexpr uint32_t kRcuRoomState = 0x000C;
+constexpr int64_t kOfflineAfter = 2000; // seconds without a datagram
+
+// The event of a polled PMS state; false for a state that writes no row.
+bool PmsStateEvent(int pmsType, int32_t state, EventKind &kind)
+{
+    static constexpr EventKind kZhongruan[] = {EventKind::ZhongruanCheckOut, EventKind::ZhongruanCheckIn,
+                                               EventKind::ZhongruanReserved, EventKind::ZhongruanRepair};
+    static constexpr EventKind kQianlima[] = {EventKind::QianlimaCheckOut, EventKind::QianlimaCheckIn,
+                                              EventKind::QianlimaReserved, EventKind::QianlimaRepair};
+    if (state < 0 || state > 3)
+        return false;
+    kind = (pmsType == 2 ? kZhongruan : kQianlima)[state];
+    return true;
+}
+
+bool OutOfRange(const CRoom &room, int low, int high)
+{
+    for (int slot = 0; slot < CRoom::kFanCoilsInUse; ++slot) {
+        const stFanCoilUnit &unit = room.m_fanCoils[slot];
+        if (unit.present == 1 && (unit.curTemp < low || unit.curTemp > high))
+            return true;
+    }
+    return false;
+}
+
+int32_t Decimal(const std::string &text) { return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10)); }
+
+} // namespace
+
+void CKelvorDlg::PushToLoggedInClients(const CMsg &msg)
+{
+    const int length = BuildClientFrame(m_sendBuf, msg, false);
+    if (length <= 0)
+        return;
+    for (const auto &client : m_clients)
+        if (client->m_loggedIn == 1)
+            SendUdp(length, client->m_peerPort, client->m_peerAddress.c_str());
+}
+
+void CKelvorDlg::ScanRooms()
+{
+    if (!m_monitor)
+        m_monitor = std::make_unique<RoomMonitorStorage>(&m_db);
+    const int64_t now = Now();
+    for (CRoom *room = m_hotel.GetFirstRoom(); room; room = m_hotel.GetNextRoom()) {
+        // One changed room per pass: a burst drains over several passes,
+        // and the event rows below are never held up by it.
+        if (room->m_changed == 1) {
+            room->m_changed = 0;
+            CMsg &msg = *GetScratchMsg();
+            msg.m_type = kRoomState;
+            msg.m_room = *room;
+            PushToLoggedInClients(msg);
+            break;
+        }
+        if (room->m_online == 1 && now - room->m_lastHeard > kOfflineAfter) {
+            room->m_online = 0;
+            room->m_changed = 1;
+        }
+        if (m_pmsType == 2 || m_pmsType == 3)
+            HandlePolledPmsChange(*room);
+        const bool outOfRange = OutOfRange(*room, m_rangeLow, m_rangeHigh);
+        if (outOfRange ? room->m_rangeAlarm == 0 : room->m_rangeAlarm == 1) {
+            room->m_rangeAlarm = outOfRange ? 1 : 0;
+            room->m_changed = 1;
+        }
+        CheckDoorAlarm(*room, now);
+    }
+    PushNewEvents();
+}
+
+// Event rows of the PMS step do not set the new-event flag: they reach the
+// workstations with the next push another event triggers.
+void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
+{
+    int32_t state = 0;
+    if (!room.TakePolledPmsChange(state))
+        return;
+    std::snprintf(m_logText, sizeof m_logText,
+                  m_pmsType == 2 ? "<中软> 客房状态改变 ROOM:%d|%s (%d->%d)" : "<千里马> 客房状态改变 ROOM:%d|%s (%d->%d)",
+                  room.m_buildNum, room.GetDisplayName().c_str(), room.m_rcuStatus, state);
+    AddLog(m_logText);
+    EventKind kind;
+    if (PmsStateEvent(m_pmsType, state, kind))
+        WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1);
+
+    CDeviceComCtrl &command = m_monitor->command;
+    command.m_command = kRcuRoomState;
+    command.m_buildNum = static_cast<uint32_t>(room.m_buildNum);
+    command.m_floorNum = static_cast<uint32_t>(room.m_floorNum);
+    command.m_roomNum = static_cast<uint32_t>(room.m_roomNum);
+    command.m_sequence = 0xFFFFFFFF;
+    command.m_headerWord = 0xFFFFFFFF;
+    command.m_answerWanted = 0;
+    command.SetRoomStateRecord(static_cast<uint8_t>(state));
+    const int length = command.BuildFrame(m_sendBuf, sizeof m_sendBuf);
+    if (length > 0)
+        SendUdp(length, kRcuUdpPort, room.GetIPString().c_str());
+}
+
+void CKelvorDlg::CheckDoorAlarm(CRoom &room, int64_t now)
+{
+    if (room.m_doorOpen != 0) {
+        if (now - room.m_doorTime > m_doorAlarmDelay && room.m_doorAlarm == 0) {
+            room.m_doorAlarm = 1;
+            room.m_changed = 1;
+            WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum,
+                          EventKind::DoorAlarm, 0, 0);
+            m_newEvent = 1;
+        }
+    } else if (room.m_doorAlarm == 1) {
+        room.m_doorAlarm = 0;
+        room.m_changed = 1;
+    }
+}
+
+// The rows above the last index pushed, in the order the database returns
+// them. A failing query means the connection is gone: it is closed, and the
+// server handles nothing more until the operator opens it again.
+void CKelvorDlg::PushNewEvents()
+{
+    if (m_newEvent != 1)
+        return;
+    m_newEvent = 0;
+    CADOMyRecordset &rs = m_monitor->recordset;
+    char sql[96];
+    std::snprintf(sql, sizeof sql, "select * from event_msg_list\r\nwhere\r\nMSG_INDEX > %" PRIu64, m_lastEventIndex);
+    if (!rs.Exec(sql)) {
+        rs.Close();
+        m_db.Close();
+        return;
+    }
+    CMyEvent &event = m_monitor->event;
+    while (m_db.IsOpen() && rs.IsOpen() && !rs.IsEof()) {
+        event.m_msgType = Decimal(rs.GetFieldString("MSG_TYPE"));
+        event.m_note = rs.GetFieldString("MSG_NOTE");
+        event.m_title = rs.GetFieldString("MSG_TITLE");
+        event.m_buildNum = Decimal(rs.GetFieldString("BUILD_NUM"));
+        event.m_floorNum = Decimal(rs.GetFieldString("FLOOR_NUM"));
+        event.m_roomNum = Decimal(rs.GetFieldString("ROOM_NUM"));
+        event.m_unitNum = Decimal(rs.GetFieldString("UNIT_NUM"));
+        event.m_msgIndex = std::strtoull(rs.GetFieldString("MSG_INDEX").c_str(), nullptr, 10);
+        m_lastEventIndex = event.m_msgIndex;
+        event.m_time = Now();
+        CMsg &msg = *GetScratchMsg();
+        msg.m_type = kEvent;
+        msg.m_event = event;
+        PushToLoggedInClients(msg);
+        rs.MoveNext();
+    }
+    rs.Close();
+}
