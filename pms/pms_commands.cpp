@@ -149,18 +149,23 @@ void CPmsCommands::ApplyFunction(const PmsFunction &function, PmsLanguage langua
     }
 }
 
+void CPmsCommands::AddressRecord(CDeviceComCtrl &record, uint32_t code, const PmsRoomNumber &number)
+{
+    record.m_command = code;
+    record.m_buildNum = static_cast<uint32_t>(number.build);
+    record.m_floorNum = static_cast<uint32_t>(number.floor);
+    record.m_roomNum = static_cast<uint32_t>(number.room);
+    record.m_sequence = 0xFFFFFFFF;
+    record.m_headerWord = 0xFFFFFFFF;
+    record.m_answerWanted = 0;
+}
+
 // The frame is built whether or not the room exists; only a known room is
 // sent it.
 void CPmsCommands::SendRoomState(PmsLanguage language, const PmsRoomNumber &number, CRoom *room, int state)
 {
     CDeviceComCtrl command;
-    command.m_command = RCU_ROOM_STATE;
-    command.m_buildNum = static_cast<uint32_t>(number.build);
-    command.m_floorNum = static_cast<uint32_t>(number.floor);
-    command.m_roomNum = static_cast<uint32_t>(number.room);
-    command.m_sequence = 0xFFFFFFFF;
-    command.m_headerWord = 0xFFFFFFFF;
-    command.m_answerWanted = 0;
+    AddressRecord(command, RCU_ROOM_STATE, number);
     command.SetRoomStateRecord(static_cast<uint8_t>(state));
     const uint16_t length = command.BuildFrame(m_dlg.m_sendBuf, sizeof m_dlg.m_sendBuf);
     if (!room)

@@ -6,12 +6,14 @@
 // database, send buffer, log).
 #include "xml/xml_doc.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 class CKelvorDlg;
 class CADOMyRecordset;
 class CRoom;
+class CDeviceComCtrl;
 struct PmsFunction;
 struct PmsRoomNumber;
 
@@ -53,6 +55,8 @@ private:
                               Channel channel, std::string &room);
     void ApplyFunction(const PmsFunction &function, PmsLanguage language, const PmsRoomNumber &r, CRoom *room,
                        const PmsRoomNumber &r2, CRoom *room2, const std::string &sta);
+    // A command record for one room's unit, as every PMS frame has it.
+    static void AddressRecord(CDeviceComCtrl &record, uint32_t code, const PmsRoomNumber &number);
     void SendRoomState(PmsLanguage language, const PmsRoomNumber &number, CRoom *room, int state);
     void UpdateLiveRoomState(const CRoom &room);
     void BuildReply(CXmlDoc &reply, PmsLanguage language, const std::string &version, const std::string &function,

@@ -75,13 +75,7 @@ void CPmsCommands::SetTopBoxStep(const char *command)
     }
 
     CDeviceComCtrl record;
-    record.m_command = RCU_STB_COMMAND;
-    record.m_buildNum = static_cast<uint32_t>(number.build);
-    record.m_floorNum = static_cast<uint32_t>(number.floor);
-    record.m_roomNum = static_cast<uint32_t>(number.room);
-    record.m_sequence = 0xFFFFFFFF;
-    record.m_headerWord = 0xFFFFFFFF;
-    record.m_answerWanted = 0;
+    AddressRecord(record, RCU_STB_COMMAND, number);
     uint8_t subRecord[8] = {8, 0xFF, static_cast<uint8_t>(DecimalValue(fields.c)), 0, 0,
                             static_cast<uint8_t>(DecimalValue(fields.b)), 0, 0};
     CalcFrameCRC16(subRecord);
