@@ -25,6 +25,15 @@ void SendToSender(CKelvorDlg &dlg, int length)
 
 void Reply(CKelvorDlg &dlg, const CMsg &msg) { SendToSender(dlg, dlg.BuildClientFrame(dlg.m_sendBuf, msg, false)); }
 
+// The reply message for code, carrying the request's tag.
+CMsg &TaggedReply(const CKelvorDlg &dlg, uint32_t code)
+{
+    CMsg &msg = *GetScratchMsg();
+    msg.m_type = code;
+    msg.m_tag = dlg.m_request.m_tag;
+    return msg;
+}
+
 // The layout list, in two datagrams when it is longer than one may be. The
 // wait between them blocks the UI thread: the workstation needs the pause.
 void SendHotelInfo(CKelvorDlg &dlg)
@@ -74,22 +83,16 @@ void CKelvorDlg::OnClientRequest(int64_t now)
             }
         }
         break;
-    case kOnlineList: {
-        CMsg &msg = *GetScratchMsg();
-        msg.m_type = kOnlineListAnswer;
-        msg.m_tag = m_request.m_tag;
-        Reply(*this, msg);
+    case kOnlineList:
+        Reply(*this, TaggedReply(*this, kOnlineListAnswer));
         break;
-    }
     case kRoomQuery: {
         const CRoom *room = m_hotel.FindRoom(static_cast<int32_t>(m_request.m_buildNum),
                                              static_cast<int32_t>(m_request.m_floorNum),
                                              static_cast<int32_t>(m_request.m_roomNum));
         if (!room)
             break;
-        CMsg &msg = *GetScratchMsg();
-        msg.m_type = kRoomState;
-        msg.m_tag = m_request.m_tag;
+        CMsg &msg = TaggedReply(*this, kRoomState);
         msg.m_room = *room;
         Reply(*this, msg);
         break;
@@ -98,9 +101,7 @@ void CKelvorDlg::OnClientRequest(int64_t now)
         const CBuild *build = m_hotel.GetBuild(static_cast<int>(m_request.m_buildNum));
         if (!build)
             break;
-        CMsg &msg = *GetScratchMsg();
-        msg.m_type = kBuildInfo;
-        msg.m_tag = m_request.m_tag;
+        CMsg &msg = TaggedReply(*this, kBuildInfo);
         msg.m_build = *build;
         Reply(*this, msg);
         break;

@@ -127,6 +127,16 @@ TEST_F(OnlineClientTest, RefusedLoginsAnswer0x83Only)
     EXPECT_EQ(QueryText("select msg_content as v from system_run_log"), "O'Hara登录服务器");
 }
 
+TEST_F(OnlineClientTest, EmptyNameIsANameToo)
+{
+    AddUser("", "secret", 0);
+    QUdpSocket &ws = Workstation();
+    const auto replies = Login(ws, "", "secret");
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(Field(replies[0], 26, 51), "");
+    EXPECT_EQ(Field(replies[0], 77, 51), "secret");
+}
+
 TEST_F(OnlineClientTest, FailingGroupStatementRefusesFailingLogRowDoesNot)
 {
     AddUser("grouped", "pw", 5);

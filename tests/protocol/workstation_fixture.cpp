@@ -55,6 +55,7 @@ void WorkstationTest::SetUp()
     InstallSeed("velto.db");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "port 3338 is taken";
     m_server->m_idleLoopLevel = 1000; // no loop runs that deep
 }
 
