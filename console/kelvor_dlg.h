@@ -12,6 +12,7 @@
 #include "database/ado_recordset.h"
 #include "database/sys_option.h"
 #include "model/hotel.h"
+#include "pms/pms_commands.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
 #include "protocol/room_monitor.h"
@@ -225,6 +226,15 @@ public:
     uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
     QThread *m_pmsThread = nullptr;
     std::atomic<int> m_stopThread{0};
+    // pms/: the accept of a new link, one read from it, the command handler
+    // on the command that is in m_pmsRecvBuf (length bytes), the replies.
+    void OnPmsAccepted(CClientSocket *link);
+    void OnPmsReceive();
+    void HandlePmsCommand(int length);
+    // The first length bytes of m_pmsReplyBuf to the link; 0 without a link.
+    int SendToPms(int length);
+    int SendToPmsLink(const void *data, size_t length);
+    CPmsCommands m_pmsCommands{*this};
 
     // ---- Settings I/O -------------------------------------------------------
     void ReadSettings();
