@@ -112,12 +112,20 @@ void CKelvorDlg::ForgetAdminLogin()
     m_db.Close();
 }
 
-void CKelvorDlg::ConnectionBookkeeping()
+bool CKelvorDlg::ReadLastEventIndex()
 {
     CADOMyRecordset rs(&m_db);
-    if (rs.Exec("select MAX(MSG_INDEX) as RET from event_msg_list") && rs.GetRecordCount() > 0)
+    if (!rs.Exec("select MAX(MSG_INDEX) as RET from event_msg_list"))
+        return false;
+    if (rs.GetRecordCount() > 0)
         m_lastEventIndex = std::strtoull(rs.GetFieldString("RET").c_str(), nullptr, 10);
     rs.Close();
+    return true;
+}
+
+void CKelvorDlg::ConnectionBookkeeping()
+{
+    ReadLastEventIndex();
     m_newEvent = 0;
     m_connectedSince = Now();
     SetOptionDatabase(&m_db);

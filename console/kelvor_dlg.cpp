@@ -11,6 +11,8 @@
 CKelvorDlg::CKelvorDlg(QObject *parent) : QObject(parent)
 {
     m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
+    // The option accessors report a closed connection rather than do nothing.
+    SetOptionDatabase(&m_db);
     for (int id = 0; id < 4; ++id)
         connect(&m_timers[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
 }

@@ -12,6 +12,7 @@
 #include "database/ado_recordset.h"
 #include "database/sys_option.h"
 #include "model/hotel.h"
+#include "pms/pms_commands.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
 #include "protocol/room_monitor.h"
@@ -225,14 +226,41 @@ public:
     uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
     QThread *m_pmsThread = nullptr;
     std::atomic<int> m_stopThread{0};
+    // pms/: the accept of a new link, one read from it, the command handler
+    // on the command that is in m_pmsRecvBuf (length bytes), the replies.
+    void OnPmsAccepted(CClientSocket *link);
+    void OnPmsReceive();
+    void HandlePmsCommand(int length);
+    // The first length bytes of m_pmsReplyBuf to the link; 0 without a link.
+    int SendToPms(int length);
+    int SendToPmsLink(const void *data, size_t length);
+    CPmsCommands m_pmsCommands{*this};
 
     // ---- Settings I/O -------------------------------------------------------
     void ReadSettings();
     void WriteSettings();
 
+    // ---- Operator commands of the window (console/operator_commands.cpp) ----
+    void OnBtnRefreshState();
+    void OnBtnSendTime() { BroadcastTime(); }
+    void OnBtnTest();
+    // The room of the selector's item; null for none or "所有房间".
+    void OnBtnGetRoomState(CRoom *selected);
+    void OnBtnGetHostTime(CRoom *selected);
+    void OnBtnLoginDb();
+    // "velto%d%02d%02d-%02d%02d%02d.bak" of the local time now.
+    std::string BackupFileName() const;
+    // The backup to, and the restore (after the operator's Yes) from, a file
+    // the database server reads or writes itself; path in GBK.
+    void BackupDatabase(const std::string &path);
+    void RestoreDatabase(const std::string &path);
+
 private:
     // Start-up steps.
     enum class Bringup { Open, Closed, Failed };
+    // The highest event row already in the table into m_lastEventIndex;
+    // false when the query failed.
+    bool ReadLastEventIndex();
     Bringup BringUpDatabase();
     bool RunRepairPath();
     void ForgetAdminLogin();

@@ -5,19 +5,14 @@
 
 namespace {
 
-const char kNetwork[] = "Network Configuration";
-const char kInterface[] = "Interface Configuration";
+const char *const kNetwork = kNetworkSection;
+const char *const kInterface = kInterfaceSection;
 
 int ReadInt(QSettings &s, const char *section, const char *name, int fallback)
 {
     bool ok = false;
     const int v = s.value(QLatin1String(section) + u'/' + QLatin1String(name)).toInt(&ok);
     return ok ? v : fallback;
-}
-
-void WriteInt(QSettings &s, const char *section, const char *name, int value)
-{
-    s.setValue(QLatin1String(section) + u'/' + QLatin1String(name), value);
 }
 
 // A 32-bit address from its two 16-bit halves, as the profile stores it.
@@ -28,13 +23,18 @@ uint32_t ReadAddress(QSettings &s, const char *hiName, const char *loName, int h
     return hi * 65536u + lo;
 }
 
-void WriteAddress(QSettings &s, const char *hiName, const char *loName, uint32_t address)
+} // namespace
+
+void WriteProfileInt(QSettings &s, const char *section, const char *name, int value)
 {
-    WriteInt(s, kNetwork, hiName, static_cast<int>(address >> 16));
-    WriteInt(s, kNetwork, loName, static_cast<int>(address & 0xFFFFu));
+    s.setValue(QLatin1String(section) + u'/' + QLatin1String(name), value);
 }
 
-} // namespace
+void WriteProfileAddress(QSettings &s, const char *hiName, const char *loName, uint32_t address)
+{
+    WriteProfileInt(s, kNetwork, hiName, static_cast<int>(address >> 16));
+    WriteProfileInt(s, kNetwork, loName, static_cast<int>(address & 0xFFFFu));
+}
 
 std::unique_ptr<QSettings> OpenProfileSettings()
 {
@@ -65,15 +65,15 @@ void CKelvorDlg::WriteSettings()
 {
     const auto settings = OpenProfileSettings();
     QSettings &s = *settings;
-    WriteAddress(s, "HMS IP ADDRESS HIWORD", "HMS IP ADDRESS LOWORD", m_hmsIp);
-    WriteInt(s, kNetwork, "HMS UDP PORT NUM", m_hmsPort);
-    WriteInt(s, kNetwork, "HMS IP AUTO", m_hmsIpAuto);
-    WriteAddress(s, "GATEWAY IP ADDRESS HIWORD", "GATEWAY IP ADDRESS LOWORD", m_gatewayAddr);
-    WriteAddress(s, "RCU IP ADDRESS HIWORD", "RCU IP ADDRESS LOWORD", m_rcuBroadcastIp);
-    WriteInt(s, kNetwork, "BROADCAST INTERVAL", m_broadcastInterval);
-    WriteInt(s, kNetwork, "RCU UDP PORT NUM", m_rcuUdpPort);
-    WriteInt(s, kNetwork, "LOCAL UDP PORT NUM", m_localUdpPort);
-    WriteInt(s, kNetwork, "AUTO CHECK TIME", m_autoCheckTime);
-    WriteInt(s, kNetwork, "AUTO CHECK TIME INTERVAL", m_autoCheckInterval);
+    WriteProfileAddress(s, "HMS IP ADDRESS HIWORD", "HMS IP ADDRESS LOWORD", m_hmsIp);
+    WriteProfileInt(s, kNetwork, "HMS UDP PORT NUM", m_hmsPort);
+    WriteProfileInt(s, kNetwork, "HMS IP AUTO", m_hmsIpAuto);
+    WriteProfileAddress(s, "GATEWAY IP ADDRESS HIWORD", "GATEWAY IP ADDRESS LOWORD", m_gatewayAddr);
+    WriteProfileAddress(s, "RCU IP ADDRESS HIWORD", "RCU IP ADDRESS LOWORD", m_rcuBroadcastIp);
+    WriteProfileInt(s, kNetwork, "BROADCAST INTERVAL", m_broadcastInterval);
+    WriteProfileInt(s, kNetwork, "RCU UDP PORT NUM", m_rcuUdpPort);
+    WriteProfileInt(s, kNetwork, "LOCAL UDP PORT NUM", m_localUdpPort);
+    WriteProfileInt(s, kNetwork, "AUTO CHECK TIME", m_autoCheckTime);
+    WriteProfileInt(s, kNetwork, "AUTO CHECK TIME INTERVAL", m_autoCheckInterval);
     s.sync();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The PMS side of TCP: two listeners (ports 40000 and 9766) and the one
-// current PMS connection.
+// current PMS connection. A connection accepted on either port replaces the
+// current one, which is closed and destroyed.
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -15,15 +16,22 @@ public:
     bool Create(quint16 port);
 
 protected:
+    // The accept: the connection goes into a CClientSocket, which the owner
+    // makes its current link.
+    void incomingConnection(qintptr socketDescriptor) override;
+
     CKelvorDlg *m_owner;
 };
 
-// One accepted PMS connection.
+// One accepted PMS connection. Every read is handed to the owner's command
+// handler; a closed connection stays the link until the next one replaces it.
 class CClientSocket : public QTcpSocket {
     Q_OBJECT
 public:
-    explicit CClientSocket(CKelvorDlg *owner) : m_owner(owner) {}
+    explicit CClientSocket(CKelvorDlg *owner);
 
 protected:
+    void OnReceive();
+
     CKelvorDlg *m_owner;
 };

@@ -2,10 +2,39 @@
 #include "pms/pms_link.h"
 #include "platform/message_box.h"
 
+#include <QPointer>
+#include <unistd.h>
+
 bool CTcpSocket::Create(quint16 port)
 {
     setListenBacklogSize(5);
     return listen(QHostAddress::AnyIPv4, port);
+}
+
+void CTcpSocket::incomingConnection(qintptr socketDescriptor)
+{
+    auto *link = new CClientSocket(m_owner);
+    if (!link->setSocketDescriptor(socketDescriptor)) {
+        delete link;
+        ::close(static_cast<int>(socketDescriptor));
+        return;
+    }
+    m_owner->OnPmsAccepted(link);
+}
+
+CClientSocket::CClientSocket(CKelvorDlg *owner) : m_owner(owner)
+{
+    connect(this, &QTcpSocket::readyRead, this, &CClientSocket::OnReceive);
+}
+
+// Qt signals new data once, however much of it is buffered; each read takes
+// at most one buffer's worth, so read until nothing is left, as long as this
+// is still the current link.
+void CClientSocket::OnReceive()
+{
+    QPointer<CClientSocket> self(this);
+    while (self && m_owner->m_pmsLink == this && bytesAvailable() > 0)
+        m_owner->OnPmsReceive();
 }
 
 void CKelvorDlg::CreatePmsListeners()
@@ -20,4 +49,55 @@ void CKelvorDlg::CreatePmsListeners()
             platform::MessageBox("创建Tcp SOCKET失败！");
         }
     }
+}
+
+void CKelvorDlg::OnPmsAccepted(CClientSocket *link)
+{
+    if (m_pmsLink) {
+        // Graceful: the old peer sees the connection end.
+        m_pmsLink->close();
+        delete m_pmsLink;
+    }
+    m_pmsLink = link;
+    AddLog("PMS TCP Client 已经接入");
+}
+
+void CKelvorDlg::OnPmsReceive()
+{
+    if (!m_pmsLink)
+        return;
+    const qint64 n = m_pmsLink->read(reinterpret_cast<char *>(m_pmsRecvBuf), kFrameBufferSize);
+    if (n <= 0)
+        return;
+    HandlePmsCommand(static_cast<int>(n));
+}
+
+void CKelvorDlg::HandlePmsCommand(int length)
+{
+    if (length < 0 || length > kFrameBufferSize)
+        return;
+    m_pmsRecvBuf[length] = 0;
+    if (!m_db.IsOpen())
+        return;
+    m_pmsCommands.HandleTcpCommand(reinterpret_cast<const char *>(m_pmsRecvBuf));
+}
+
+int CKelvorDlg::SendToPms(int length)
+{
+    if (length < 0 || length > kFrameBufferSize)
+        return -1;
+    return SendToPmsLink(m_pmsReplyBuf, static_cast<size_t>(length));
+}
+
+// Qt's sockets do not block: the bytes go to the system at once (flush), and
+// whatever the system cannot take yet follows from Qt's buffer, in order.
+int CKelvorDlg::SendToPmsLink(const void *data, size_t length)
+{
+    if (!m_pmsLink)
+        return 0;
+    if (m_pmsLink->state() != QAbstractSocket::ConnectedState)
+        return -1;
+    const qint64 written = m_pmsLink->write(static_cast<const char *>(data), static_cast<qint64>(length));
+    m_pmsLink->flush();
+    return static_cast<int>(written);
 }

@@ -1,4 +1,85 @@
-// The PMS room-state poller for PMS types 2 and 3. Not started yet.
-#include "console/kelvor_dlg.h"
+// The PMS room-state poller. It never touches the UI thread's connection or
+// room cursor: it has a connection of its own to the same database (the
+// live-room table is global, visible to every connection) and a RoomWalker.
+// The only thing it shares is each room's polled state and change mark,
+// handed over by CRoom::StorePolledPmsState.
+#include "pms/pms_poller.h"
 
-void CKelvorDlg::StartPmsThread() {}
+#include "console/kelvor_dlg.h"
+#include "database/ado_recordset.h"
+#include "pms/pms_text.h"
+
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+constexpr unsigned long kPauseMs = 10;
+
+void Pause() { QThread::msleep(kPauseMs); }
+
+// One room's query; false when it failed (the caller tries the same room
+// again). A room without a row is left alone.
+bool PollRoom(CADOMyRecordset &rs, CRoom &room)
+{
+    char sql[128];
+    std::snprintf(sql, sizeof sql, "select RMSTATE from ##REALTIMEROOM where BUILD=%d and FLOOR =%d  and ROOMNUM =%d",
+                  room.m_buildNum, room.m_floorNum, room.m_roomNum);
+    if (!rs.Exec(sql))
+        return false;
+    if (rs.GetRecordCount() > 0) {
+        const int32_t value = DecimalValue(rs.GetFieldString("RMSTATE").c_str());
+        if (value != room.m_polledPmsState.load(std::memory_order_relaxed))
+            room.StorePolledPmsState(value);
+    }
+    rs.Close();
+    return true;
+}
+
+} // namespace
+
+int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const std::atomic<int> &stop,
+                      PmsPollerProgress *progress)
+{
+    CADODatabase db;
+    CADOMyRecordset rs(&db);
+    CHotel::RoomWalker walker(hotel);
+    const auto failed = [&] {
+        if (progress)
+            ++progress->failures;
+        Pause();
+    };
+    while (!stop) {
+        for (CRoom *room = walker.First(); room && !stop;) {
+            if (!db.IsOpen() && !db.OpenSibling(primary)) {
+                failed();
+                continue;
+            }
+            if (!PollRoom(rs, *room)) {
+                rs.Close();
+                failed();
+                continue;
+            }
+            room = walker.Next();
+        }
+        if (stop)
+            break;
+        if (progress)
+            ++progress->passes;
+        Pause();
+    }
+    return 0;
+}
+
+int PmsRoomStateThread(CKelvorDlg *dlg)
+{
+    return PollPmsRoomStates(dlg->m_hotel, dlg->m_db, dlg->m_stopThread);
+}
+
+void CKelvorDlg::StartPmsThread()
+{
+    m_pmsThread = QThread::create(PmsRoomStateThread, this);
+    // Deleted with this object, after OnDestroy has waited for it to end.
+    m_pmsThread->setParent(this);
+    m_pmsThread->start(QThread::NormalPriority);
+}

@@ -1,5 +1,40 @@
-// Foxhis commands that arrive as UDP datagrams. Not handled yet: the
-// dispatcher recognises them and they end there.
+// Foxhis commands that arrive as UDP datagrams (PMS type 1). The reply goes to
+// the PMS's UDP port at its configured address, or at the sender's address
+// when "HMS IP AUTO" is set; never to the sender's port.
 #include "console/kelvor_dlg.h"
+#include "pms/pms_commands.h"
+#include "protocol/udp_socket.h"
 
-void CKelvorDlg::OnPmsUdpCommand(CXmlDoc &, const std::string &) {}
+#include <cstring>
+
+void CKelvorDlg::OnPmsUdpCommand(CXmlDoc &command, const std::string &version)
+{
+    m_pmsCommands.HandleUdpCommand(command, version);
+}
+
+void CPmsCommands::HandleUdpCommand(CXmlDoc &command, const std::string &version)
+{
+    RunXmlCommand(command, version, PmsLanguage::Foxhis, {m_udpTexts, m_udpRoom2, m_udpReply});
+    SendUdpReply(m_udpReply.GetText());
+}
+
+void CPmsCommands::SendUdpReply(const std::string &text)
+{
+    char address[16];
+    if (m_dlg.m_hmsIpAuto != 0)
+        std::memcpy(address, m_dlg.m_senderAddr, sizeof address);
+    else
+        FormatIPv4(m_dlg.m_hmsIp, address);
+    if (text.size() <= sizeof m_dlg.m_sendBuf) {
+        std::memcpy(m_dlg.m_sendBuf, text.data(), text.size());
+        m_dlg.SendUdp(static_cast<int>(text.size()), m_dlg.m_hmsPort, address);
+        return;
+    }
+    // Longer than the send buffer (a long command echoed back): sent whole
+    // from the reply text, counted as SendUdp counts.
+    uint32_t host = 0;
+    if (m_dlg.m_udpSocket && ParseIPv4(address, host)
+        && m_dlg.m_udpSocket->SendTo(text.data(), static_cast<qint64>(text.size()),
+                                     static_cast<quint16>(m_dlg.m_hmsPort), host) > 0)
+        ++(m_dlg.m_hmsPort == kRcuUdpPort ? m_dlg.m_rcuSendCount : m_dlg.m_clientSendCount);
+}

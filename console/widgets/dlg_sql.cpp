@@ -1,5 +1,6 @@
 #include "console/widgets/dlg_sql.h"
 
+#include "console/widgets/dialog_buttons.h"
 #include "console/widgets/gui_text.h"
 
 #include <QDialogButtonBox>
@@ -19,11 +20,7 @@ CDlgSql::CDlgSql(QWidget *parent) : QDialog(parent)
     auto *form = new QFormLayout;
     form->addRow(GuiText("用户名："), m_userEdit);
     form->addRow(GuiText("登录密码："), m_passwordEdit);
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(GuiText("登录"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(GuiText("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgSql::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CDlgSql::reject);
+    QDialogButtonBox *buttons = OkCancelButtons(this, &CDlgSql::accept, &CDlgSql::reject, "登录");
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

@@ -2,6 +2,8 @@
 
 #include "console/admin_account.h"
 #include "console/kelvor_dlg.h"
+#include "console/widgets/dialog_placement.h"
+#include "console/widgets/dialog_buttons.h"
 #include "console/widgets/gui_text.h"
 
 #include <QDialogButtonBox>
@@ -26,11 +28,7 @@ CDlgSuperUser::CDlgSuperUser(CKelvorDlg *server, QWidget *parent) : QDialog(pare
     form->addRow(GuiText("用户名："), m_userEdit);
     form->addRow(GuiText("密    码："), m_passwordEdit);
     form->addRow(GuiText("新密码："), m_newPasswordEdit);
-    auto *buttons = new QDialogButtonBox(this);
-    buttons->addButton(GuiText("确定"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(GuiText("取消"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDlgSuperUser::OnBnClickedOk);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::hide);
+    QDialogButtonBox *buttons = OkCancelButtons(this, &CDlgSuperUser::OnBnClickedOk, &QDialog::hide);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -40,10 +38,7 @@ void CDlgSuperUser::ShowCentred()
 {
     m_passwordEdit->clear();
     m_newPasswordEdit->clear();
-    if (QWidget *owner = parentWidget()) {
-        adjustSize();
-        move(owner->geometry().center() - rect().center());
-    }
+    CentreOverParent(this);
     show();
     raise();
 }

@@ -1,6 +1,8 @@
 #include "console/widgets/kelvor_window.h"
 
 #include "console/kelvor_dlg.h"
+#include "console/widgets/dlg_client.h"
+#include "console/widgets/dlg_setting.h"
 #include "console/widgets/dlg_super_user.h"
 #include "console/widgets/gui_text.h"
 #include "console/widgets/icons.h"
@@ -169,8 +171,8 @@ void CKelvorWindow::OnInitDialog()
                 [this](const QPoint &pos) { m_trayMenu->popup(mapToGlobal(pos)); });
     }
 
-    m_dlgSuperUser = new CDlgSuperUser(m_server, this);
-    connect(Button(1013), &QPushButton::clicked, m_dlgSuperUser, &CDlgSuperUser::ShowCentred);
+    CreateDialogs();
+    ConnectCommands();
 
     m_server->OnInitDialog();
     // The monitor's idle passes belong to the modal run that follows.

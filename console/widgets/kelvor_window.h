@@ -4,10 +4,16 @@
 // and shutdown; closing or minimising only hides it, "Exit..." ends it.
 #include <QDialog>
 #include <QPointer>
+#include <functional>
 #include <map>
 
 class CKelvorDlg;
+class CDlgClient;
+class CDlgIPlist;
+class CDlgParam;
+class CDlgSetting;
 class CDlgSuperUser;
+class CRoom;
 class QComboBox;
 class QLabel;
 class QListView;
@@ -42,8 +48,20 @@ public:
     CDlgSuperUser *SuperUserDialog() const { return m_dlgSuperUser; }
 
     // The secondary dialogs (created hidden). Minimising hides the first two.
-    QPointer<QWidget> m_dlgSetting, m_dlgClient, m_dlgParam, m_dlgIPlist;
+    QPointer<CDlgSetting> m_dlgSetting;
+    QPointer<CDlgClient> m_dlgClient;
+    QPointer<CDlgParam> m_dlgParam;
+    QPointer<CDlgIPlist> m_dlgIPlist;
     CDlgSuperUser *m_dlgSuperUser = nullptr;
+
+    // The operator commands' handlers that need the window: a file to back
+    // up to or restore from, the room selector's room.
+    void OnBtnDbBackup();
+    void OnBtnDbRestore();
+    CRoom *SelectedRoom() const;
+    // Asks for the file (save: the backup) in the working directory; empty
+    // when cancelled. Tests replace it.
+    std::function<QString(bool save, const QString &defaultName)> m_chooseFile;
 
 public slots:
     // Enter and Escape never close the window.
@@ -56,6 +74,9 @@ protected:
 
 private:
     void BuildControls();
+    // The secondary dialogs, then every button's handler.
+    void CreateDialogs();
+    void ConnectCommands();
     void HideToTray();
     QPushButton *AddButton(int id, const char *text, bool shown);
 

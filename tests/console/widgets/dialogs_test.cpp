@@ -1,5 +1,5 @@
 // The database administrator login and the administrator account dialog.
-#include "support/server_fixture.h"
+#include "dialog_fixture.h"
 
 #include "console/widgets/dlg_sql.h"
 #include "console/widgets/dlg_super_user.h"
@@ -10,18 +10,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-namespace {
-
-QPushButton *ButtonWithText(QWidget &dialog, const char *gbk)
-{
-    for (QPushButton *button : dialog.findChildren<QPushButton *>())
-        if (button->text() == platform::QStringFromGbk(gbk))
-            return button;
-    return nullptr;
-}
-
-} // namespace
 
 TEST(DlgSqlTest, LoginReturnsTheTypedPasswordAndCancelReturnsNothing)
 {

@@ -1,0 +1,148 @@
+// What the operator's buttons do to the room units and the database. The
+// window asks for files and selections and calls these; each runs within one
+// handler on the user-interface thread, so m_sendBuf is theirs while they run.
+#include "console/kelvor_dlg.h"
+
+#include "database/ado_recordset.h"
+#include "database/sql_quote.h"
+#include "platform/message_box.h"
+#include "protocol/device_com_ctrl.h"
+#include "protocol/udp_socket.h"
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr uint32_t kRcuRefresh = 0x0001;
+constexpr uint32_t kRcuTimeQuery = 0x0007;
+constexpr uint32_t kRcuRoomStateQuery = 0x001B;
+constexpr uint32_t kRcuMeterTest = 0x0616;
+
+CDeviceComCtrl Command(uint32_t code, uint32_t build, uint32_t floor, uint32_t room)
+{
+    CDeviceComCtrl cmd;
+    cmd.m_command = code;
+    cmd.m_buildNum = build;
+    cmd.m_floorNum = floor;
+    cmd.m_roomNum = room;
+    cmd.m_sequence = 0xFFFFFFFF;
+    cmd.m_headerWord = 0xFFFFFFFF;
+    return cmd;
+}
+
+} // namespace
+
+void CKelvorDlg::OnBtnRefreshState()
+{
+    const CDeviceComCtrl cmd = Command(kRcuRefresh, 255, 255, 255);
+    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf);
+    char address[16];
+    FormatIPv4(m_rcuBroadcastIp, address);
+    SendUdp(length, kRcuUdpPort, address);
+}
+
+// The meter test goes to room 1|201 at the port its unit last sent from.
+void CKelvorDlg::OnBtnTest()
+{
+    CDeviceComCtrl cmd = Command(kRcuMeterTest, 1, 2, 1);
+    cmd.m_control = 3;
+    cmd.m_time = Now();
+    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf);
+    CRoom *room = m_hotel.FindRoom(1, 2, 1);
+    if (!room)
+        return;
+    SendUdp(length, room->m_rcuPort, room->GetIPString().c_str());
+    std::snprintf(m_logText, sizeof m_logText, "<foxhis>接口软件向%d|%d%02d房间发送指令", 1, 2, 1);
+    AddLog(m_logText);
+}
+
+namespace {
+
+// The two queries name every room in the frame but go to the selected one.
+void QueryRoom(CKelvorDlg &server, CRoom *room, uint32_t code, uint32_t answerWanted)
+{
+    if (!room)
+        return;
+    CDeviceComCtrl cmd = Command(code, 255, 255, 255);
+    cmd.m_answerWanted = answerWanted;
+    const int length = cmd.BuildFrame(server.m_sendBuf, sizeof server.m_sendBuf);
+    char address[16];
+    FormatIPv4(room->m_rcuIp, address);
+    server.SendUdp(length, kRcuUdpPort, address);
+    std::snprintf(server.m_logText, sizeof server.m_logText, "[发送] 向%d|%d%02d房间发送命令(cmd:0x%X)",
+                  room->m_buildNum, room->m_floorNum, room->m_roomNum, code);
+    server.AddLog(server.m_logText);
+}
+
+} // namespace
+
+void CKelvorDlg::OnBtnGetRoomState(CRoom *selected) { QueryRoom(*this, selected, kRcuRoomStateQuery, 0); }
+
+void CKelvorDlg::OnBtnGetHostTime(CRoom *selected) { QueryRoom(*this, selected, kRcuTimeQuery, 1); }
+
+// Reopens with the stored connection string. Only the connection comes
+// back: the hotel, addresses, live-room table, poller and timers stay as
+// start-up left them.
+void CKelvorDlg::OnBtnLoginDb()
+{
+    if (m_db.IsOpen()) {
+        platform::MessageBox("SQL SERVER服务器已经登录!");
+        return;
+    }
+    if (!m_db.Open())
+        return;
+    m_connectedSince = Now();
+    if (ReadLastEventIndex())
+        m_newEvent = 0;
+    SetOptionDatabase(&m_db);
+    emit StatusChanged();
+}
+
+std::string CKelvorDlg::BackupFileName() const
+{
+    const time_t now = static_cast<time_t>(Now());
+    struct tm local {};
+    localtime_r(&now, &local);
+    char name[64];
+    std::snprintf(name, sizeof name, "velto%d%02d%02d-%02d%02d%02d.bak", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return name;
+}
+
+void CKelvorDlg::BackupDatabase(const std::string &path)
+{
+    if (!m_db.IsOpen())
+        return;
+    CADOMyRecordset rs(&m_db);
+    if (rs.Exec("BACKUP DATABASE velto\r\nTO DISK ='" + database::SqlQuote(path) + "'"))
+        platform::MessageBox("数据库成功备份");
+    rs.Close();
+}
+
+// The server's own connection uses velto: it steps over to master for the
+// restore (keeping the connection, and with it the live-room table) and
+// back again. Event rows written after the backup are gone, so the highest
+// pushed event index is read again; otherwise the monitor would hold back
+// every new event until the numbering passed the old maximum.
+void CKelvorDlg::RestoreDatabase(const std::string &path)
+{
+    if (!m_db.IsOpen())
+        return;
+    if (platform::MessageBox("警告：该操作将使数据库恢复到指定文件的备份状态，所有备份后的数据将丢失，是否继续操作？",
+                             platform::MsgButtons::YesNo, platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
+        return;
+    CADOMyRecordset rs(&m_db);
+    rs.Exec("use master");
+    rs.Close();
+    const bool restored =
+        rs.Exec("RESTORE DATABASE velto\r\nFROM DISK ='" + database::SqlQuote(path) + "'\r\nWITH REPLACE\r\n");
+    rs.Close();
+    rs.Exec("use velto");
+    rs.Close();
+    if (!restored)
+        return;
+    m_lastEventIndex = 0;
+    ReadLastEventIndex();
+    platform::MessageBox("数据库成功恢复");
+}

@@ -1,0 +1,182 @@
+// The window's buttons over a server started in full mode: each secondary
+// dialog comes up centred and modeless, an address edited in the room table
+// is there again at the next start, backup and restore go through the file
+// dialog, and each dialog can be grabbed as a screenshot (saved into the
+// directory KELVOR_SCREENSHOT_DIR names, when set).
+#include "dialog_fixture.h"
+
+#include "console/widgets/dlg_client.h"
+#include "console/widgets/dlg_ip_list.h"
+#include "console/widgets/dlg_param.h"
+#include "console/widgets/dlg_setting.h"
+#include "console/widgets/dlg_super_user.h"
+#include "console/widgets/ip_address_ctrl.h"
+#include "console/widgets/kelvor_window.h"
+#include "platform/gbk.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+void Screenshot(QWidget *widget, const char *name)
+{
+    const QPixmap shot = widget->grab();
+    EXPECT_FALSE(shot.isNull()) << name;
+    const QString dir = qEnvironmentVariable("KELVOR_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        EXPECT_TRUE(shot.save(QDir(dir).filePath(QString::fromLatin1(name) + QStringLiteral(".png")))) << name;
+    }
+}
+
+} // namespace
+
+class DialogsPortsTest : public ServerTest {
+protected:
+    void SetUp() override
+    {
+        ServerTest::SetUp();
+        InstallSeed("velto.db");
+    }
+    std::unique_ptr<CKelvorWindow> StartWindow()
+    {
+        m_server = std::make_unique<CKelvorDlg>();
+        m_server->m_clock = [this] { return m_now; };
+        auto window = std::make_unique<CKelvorWindow>(m_server.get());
+        window->OnInitDialog();
+        window->show();
+        return window;
+    }
+    void StopWindow(std::unique_ptr<CKelvorWindow> &window)
+    {
+        window->OnDestroy();
+        window.reset();
+        m_server.reset();
+    }
+};
+
+TEST_F(DialogsPortsTest, ButtonsShowEachDialogCentredOverTheWindow)
+{
+    auto window = StartWindow();
+    ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    auto client = std::make_unique<COnlineClient>();
+    std::strcpy(client->m_userInfo.userName, "admin");
+    client->m_peerAddress = "192.168.1.20";
+    client->m_peerPort = 3339;
+    client->m_loggedIn = 1;
+    client->m_loginTime = m_now - 125;
+    m_server->m_clients.push_back(std::move(client));
+    std::strcpy(m_server->m_hotel.FindRoom(1, 2, 3)->m_name, "Suite");
+
+    const struct {
+        int button;
+        QWidget *dialog;
+        const char *shot;
+    } cases[] = {
+        {1010, window->m_dlgClient, "dlg_client"},     {1036, window->m_dlgIPlist, "dlg_ip_list"},
+        {1011, window->m_dlgParam, "dlg_param"},       {1013, window->m_dlgSuperUser, "dlg_super_user"},
+        {1009, window->m_dlgSetting, "dlg_setting"},
+    };
+    for (const auto &c : cases) {
+        ASSERT_NE(c.dialog, nullptr) << c.button;
+        EXPECT_FALSE(c.dialog->isVisible()) << c.button;
+        window->Button(c.button)->click();
+        EXPECT_TRUE(c.dialog->isVisible()) << c.button;
+        EXPECT_FALSE(c.dialog->isModal()) << c.button;
+        EXPECT_LE((c.dialog->geometry().center() - window->geometry().center()).manhattanLength(), 8) << c.button;
+        Screenshot(c.dialog, c.shot);
+    }
+    EXPECT_EQ(window->m_dlgClient->List()->rowCount(), 1);
+    EXPECT_EQ(window->m_dlgIPlist->List()->rowCount(), 13);
+    Screenshot(window.get(), "window");
+
+    // Closing hides; the dialog object stays for the next show.
+    window->m_dlgIPlist->close();
+    EXPECT_FALSE(window->m_dlgIPlist->isVisible());
+    ASSERT_NE(window->m_dlgIPlist, nullptr);
+    StopWindow(window);
+}
+
+TEST_F(DialogsPortsTest, EditedAddressIsLoadedAgainAtTheNextStart)
+{
+    auto window = StartWindow();
+    window->Button(1036)->click();
+    CDlgIPlist *dialog = window->m_dlgIPlist;
+    QApplication::setActiveWindow(dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    dialog->OnNMDblclkList(2, 5);
+    ASSERT_TRUE(dialog->AddressEditor()->isVisible());
+    dialog->AddressEditor()->SetAddress(0xC0A80A03);
+    Screenshot(dialog, "dlg_ip_list_editing");
+    dialog->List()->setFocus();
+    dialog->OnNMDblclkList(2, 4);
+    dialog->TextEditor()->insert(QStringLiteral("Corner Room"));
+    dialog->List()->setFocus();
+    StopWindow(window);
+
+    window = StartWindow();
+    const CRoom *room = m_server->m_hotel.FindRoom(1, 2, 3);
+    EXPECT_EQ(room->m_rcuIp, 0xC0A80A03u);
+    EXPECT_EQ(std::string(room->m_name), "Corner Room");
+    StopWindow(window);
+}
+
+TEST_F(DialogsPortsTest, BackupAndRestoreGoThroughTheFileDialog)
+{
+    auto window = StartWindow();
+    QString proposed;
+    QTimer::singleShot(0, window.get(), [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(QDir(dialog->directory()).absolutePath(), QDir::current().absolutePath());
+        proposed = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    window->Button(1015)->click();
+    EXPECT_EQ(proposed, QString::fromStdString(m_server->BackupFileName()));
+    ASSERT_TRUE(QFile::exists(Path(proposed)));
+    EXPECT_EQ(m_boxes.Texts().back(), platform::Utf8FromGbk("数据库成功备份"));
+
+    // Cancelling the open dialog restores nothing and asks nothing.
+    m_boxes.Clear();
+    QTimer::singleShot(0, window.get(), [] { QApplication::activeModalWidget()->close(); });
+    window->Button(1016)->click();
+    EXPECT_TRUE(m_boxes.Texts().empty());
+
+    window->m_chooseFile = [&](bool save, const QString &) {
+        EXPECT_FALSE(save);
+        return Path(proposed);
+    };
+    m_boxes.QueueAnswer(platform::MsgAnswer::Yes);
+    window->Button(1016)->click();
+    EXPECT_EQ(m_boxes.Texts().back(), platform::Utf8FromGbk("数据库成功恢复"));
+    StopWindow(window);
+}
+
+// The hidden query buttons take the room selector's room; "所有房间" has none.
+TEST_F(DialogsPortsTest, QueryButtonsUseTheSelectedRoom)
+{
+    auto window = StartWindow();
+    QComboBox *rooms = window->RoomCombo();
+    const auto lines = [&] { return m_server->LogModel().rowCount(); };
+    rooms->setCurrentIndex(rooms->findText(T("所有房间")));
+    const int before = lines();
+    window->Button(1012)->click();
+    window->Button(1046)->click();
+    EXPECT_EQ(lines(), before);
+
+    rooms->setCurrentIndex(rooms->findText(QStringLiteral("1|203")));
+    window->Button(1012)->click();
+    ASSERT_EQ(lines(), before + 1);
+    EXPECT_TRUE(m_server->LogModel().stringList().last().endsWith(T("[发送] 向1|203房间发送命令(cmd:0x7)")));
+    StopWindow(window);
+}

@@ -1,0 +1,79 @@
+// Arbitrary command strings through the PMS link's TCP handler (set-top-box
+// step, then foxhis or nehops XML) of a server whose hotel is built and whose
+// embedded database (a copy of the seed, with the live-room table and named
+// rooms) is open. The first byte picks the PMS type (0..4); the rest is the
+// command as one socket read would leave it in the receive buffer.
+#include "console/kelvor_dlg.h"
+#include "database/ado_recordset.h"
+#include "database/engine_settings.h"
+#include "model/hotel_conf.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+CKelvorDlg *g_server = nullptr;
+
+void MustExec(CADOMyRecordset &rs, const char *sql)
+{
+    if (!rs.Exec(sql))
+        std::abort();
+    rs.Close();
+}
+
+void StartServer()
+{
+    static int argc = 1;
+    static char name[] = "pms_command_fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static QTemporaryDir dir;
+    const QString db = QDir(dir.path()).filePath(QStringLiteral("velto.db"));
+    if (!QFile::copy(QStringLiteral(KELVOR_SEED_DB), db))
+        std::abort();
+    QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    database::EngineSettings settings;
+    settings.directory = dir.path();
+    database::SetEngineSettings(settings);
+
+    g_server = new CKelvorDlg;
+    g_server->m_clock = [] { return int64_t{1700000000}; };
+    if (!g_server->m_db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"))
+        std::abort();
+    HotelConf conf = ParseHotelConf("[Layout]\nitem1=1 2 10 0\nitem2=2 1 3\nitem3=1 0 1\n");
+    g_server->m_hotel.SetLayout(std::move(conf.layout));
+    g_server->m_hotel.BuildRooms();
+    CADOMyRecordset rs(&g_server->m_db);
+    MustExec(rs, "CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
+                 "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
+    MustExec(rs, "insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, RMSTATE)values(1, 2, 3, 1)");
+    MustExec(rs, "insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, RMNAME) values(2, 1, 1, 'Lobby')");
+    MustExec(rs, "insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, RMNAME) values(2, 1, 2, 'O''Hara')");
+    for (auto [b, f, r] : {std::array{1, 2, 3}, std::array{1, 2, 5}, std::array{2, 1, 1}, std::array{1, 0, 0}}) {
+        CRoom *room = g_server->m_hotel.FindRoom(b, f, r);
+        room->m_rcuIp = 0x7F000001;
+        room->m_rcuPort = 3341;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (!g_server)
+        StartServer();
+    if (size == 0)
+        return 0;
+    g_server->m_pmsType = data[0] % 5;
+    const size_t length = size - 1 < kFrameBufferSize ? size - 1 : kFrameBufferSize;
+    std::memcpy(g_server->m_pmsRecvBuf, data + 1, length);
+    g_server->HandlePmsCommand(static_cast<int>(length));
+    return 0;
+}

@@ -1,0 +1,171 @@
+// The room-state poller on its own thread against a real live-room table,
+// written by the test as the PMS software would write it.
+#include "support/server_fixture.h"
+
+#include "database/ado_recordset.h"
+#include "model/hotel_conf.h"
+#include "pms/pms_poller.h"
+
+#include <QTest>
+#include <QThread>
+#include <memory>
+
+namespace {
+
+constexpr const char *kLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;";
+
+class PollerTest : public ServerTest {
+protected:
+    void SetUp() override
+    {
+        ServerTest::SetUp();
+        InstallSeed("velto.db");
+        ASSERT_TRUE(m_db.Open(kLogin));
+        m_hotel.SetLayout(ParseHotelConf(kHotelConf).layout);
+        ASSERT_TRUE(m_hotel.BuildRooms());
+    }
+    void TearDown() override
+    {
+        StopPoller();
+        m_db.Close();
+        ServerTest::TearDown();
+    }
+
+    // The live-room table as start-up leaves it: RMSTATE 1 for every room in
+    // service.
+    void CreateLiveRooms()
+    {
+        Exec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
+             "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
+        CHotel::RoomWalker walker(m_hotel);
+        for (CRoom *room = walker.First(); room; room = walker.Next())
+            Exec("insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, RMSTATE)values(" + std::to_string(room->m_buildNum) +
+                 ", " + std::to_string(room->m_floorNum) + ", " + std::to_string(room->m_roomNum) + ", 1)");
+    }
+    void SetState(int build, int floor, int room, int state)
+    {
+        Exec("update ##REALTIMEROOM set\r\nRMSTATE =" + std::to_string(state) + "\r\nwhere build = " +
+             std::to_string(build) + " and floor = " + std::to_string(floor) + " and roomnum =" + std::to_string(room));
+    }
+    void Exec(const std::string &sql)
+    {
+        CADOMyRecordset rs(&m_db);
+        ASSERT_TRUE(rs.Exec(sql)) << sql << "\n" << rs.GetLastErrorText();
+    }
+
+    void StartPoller()
+    {
+        m_thread.reset(QThread::create([this] { PollPmsRoomStates(m_hotel, m_db, m_stop, &m_progress); }));
+        m_thread->start();
+    }
+    void StopPoller()
+    {
+        if (!m_thread)
+            return;
+        m_stop = 1;
+        m_thread->wait();
+    }
+    // Waits until the poller has made `count` more whole passes.
+    bool WaitPasses(int count)
+    {
+        const int until = m_progress.passes + count;
+        return QTest::qWaitFor([&] { return m_progress.passes >= until; }, 5000);
+    }
+    CRoom &Room(int build, int floor, int room) { return *m_hotel.FindRoom(build, floor, room); }
+    int MarkedRooms()
+    {
+        int marked = 0;
+        CHotel::RoomWalker walker(m_hotel);
+        for (CRoom *room = walker.First(); room; room = walker.Next())
+            marked += room->m_pmsChangeMark != 0;
+        return marked;
+    }
+    void TakeAllMarks()
+    {
+        CHotel::RoomWalker walker(m_hotel);
+        int32_t state = 0;
+        for (CRoom *room = walker.First(); room; room = walker.Next())
+            room->TakePolledPmsChange(state);
+    }
+
+    CADODatabase m_db;
+    CHotel m_hotel;
+    std::atomic<int> m_stop{0};
+    PmsPollerProgress m_progress;
+    std::unique_ptr<QThread> m_thread;
+};
+
+TEST_F(PollerTest, FirstPassMarksEveryRoomInServiceThatHasARow)
+{
+    CreateLiveRooms();
+    Exec("delete from ##REALTIMEROOM where BUILD=2 and FLOOR=1 and ROOMNUM=2");
+    StartPoller();
+    ASSERT_TRUE(WaitPasses(1));
+    EXPECT_EQ(MarkedRooms(), 12);
+    CHotel::RoomWalker walker(m_hotel);
+    for (CRoom *room = walker.First(); room; room = walker.Next()) {
+        const bool hasRow = !(room->m_buildNum == 2 && room->m_roomNum == 2);
+        EXPECT_EQ(room->m_pmsChangeMark, hasRow ? 2 : 0) << room->m_buildNum << room->m_floorNum << room->m_roomNum;
+        EXPECT_EQ(room->m_polledPmsState, hasRow ? 1 : 0);
+    }
+    EXPECT_EQ(Room(1, 2, 0).m_pmsChangeMark, 0); // the gap room is never polled
+    EXPECT_EQ(m_progress.failures, 0);
+}
+
+TEST_F(PollerTest, RewritingTheSameValueMarksNothing)
+{
+    CreateLiveRooms();
+    StartPoller();
+    ASSERT_TRUE(WaitPasses(1));
+    TakeAllMarks();
+    SetState(1, 2, 4, 1);
+    ASSERT_TRUE(WaitPasses(2));
+    EXPECT_EQ(MarkedRooms(), 0);
+
+    SetState(1, 2, 4, 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Room(1, 2, 4).m_pmsChangeMark == 2; }, 5000));
+    EXPECT_EQ(Room(1, 2, 4).m_polledPmsState, 3);
+    EXPECT_EQ(MarkedRooms(), 1);
+}
+
+// The monitor has not run between two changes: one mark, the latest value.
+TEST_F(PollerTest, TwoChangesBeforeTheMonitorLeaveOnlyTheLast)
+{
+    CreateLiveRooms();
+    StartPoller();
+    ASSERT_TRUE(WaitPasses(1));
+    TakeAllMarks();
+    SetState(2, 1, 0, 3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Room(2, 1, 0).m_polledPmsState == 3; }, 5000));
+    SetState(2, 1, 0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Room(2, 1, 0).m_polledPmsState == 0; }, 5000));
+    int32_t state = -1;
+    EXPECT_TRUE(Room(2, 1, 0).TakePolledPmsChange(state));
+    EXPECT_EQ(state, 0);
+    EXPECT_FALSE(Room(2, 1, 0).TakePolledPmsChange(state));
+}
+
+// Without the table every query fails and is retried on the same room; the
+// stop flag still ends the thread at once, without a single mark.
+TEST_F(PollerTest, EndsOnTheStopFlagWhileEveryQueryFails)
+{
+    StartPoller();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_progress.failures >= 3; }, 5000));
+    m_stop = 1;
+    EXPECT_TRUE(m_thread->wait(2000));
+    EXPECT_EQ(m_progress.passes, 0);
+    EXPECT_EQ(MarkedRooms(), 0);
+}
+
+TEST_F(PollerTest, ASetFlagEndsItBeforeTheFirstQuery)
+{
+    CreateLiveRooms();
+    m_stop = 1;
+    StartPoller();
+    ASSERT_TRUE(m_thread->wait(2000));
+    EXPECT_EQ(m_progress.passes, 0);
+    EXPECT_EQ(m_progress.failures, 0);
+    EXPECT_EQ(MarkedRooms(), 0);
+}
+
+} // namespace

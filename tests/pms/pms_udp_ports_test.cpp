@@ -1,0 +1,75 @@
+// foxhis commands as UDP datagrams (PMS type 1): no set-top-box step, texts
+// of their own, and the reply at the PMS's UDP port, never the sender's.
+#include "pms_fixture.h"
+
+#include <QTest>
+
+namespace {
+
+class PmsUdpTest : public PmsServerTest {
+protected:
+    void SetUp() override
+    {
+        PmsServerTest::SetUp();
+        m_server->m_pmsType = 1;
+        ASSERT_TRUE(m_sender.bind(QHostAddress::LocalHost, 0));
+        ASSERT_TRUE(m_replies.bind(QHostAddress::LocalHost, 0));
+        m_server->m_hmsPort = m_replies.localPort();
+        PlaceUnit(1, 2, 3);
+    }
+    // Sends the datagram and returns the reply that reached m_replies.
+    std::string Datagram(const std::string &text)
+    {
+        m_sender.writeDatagram(text.data(), static_cast<qint64>(text.size()), QHostAddress::LocalHost, 3338);
+        if (!QTest::qWaitFor([&] { return m_replies.hasPendingDatagrams(); }, 5000))
+            return {};
+        QByteArray reply(static_cast<int>(m_replies.pendingDatagramSize()), '\0');
+        m_replies.readDatagram(reply.data(), reply.size());
+        return reply.toStdString();
+    }
+
+    QUdpSocket m_sender;
+    QUdpSocket m_replies;
+};
+
+const char *const kCheckIn = "<foxhis ver=\"2\"><func>GSTIN</func><id>5</id><roomno>10203</roomno></foxhis>";
+const char *const kCheckInReply = "<foxhis ver=\"2\" mode=\"response\">\r\n<func>GSTIN</func>\r\n<id>5</id>\r\n"
+                                  "<pc_id/>\r\n<msgcode>1</msgcode>\r\n<msg>none</msg>\r\n</foxhis>\r\n";
+
+TEST_F(PmsUdpTest, ReplyGoesToTheConfiguredAddress)
+{
+    m_server->m_hmsIpAuto = 0;
+    m_server->m_hmsIp = 0x7F000001;
+    EXPECT_EQ(Datagram(kCheckIn), kCheckInReply);
+    EXPECT_FALSE(m_sender.hasPendingDatagrams());
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}}));
+    EXPECT_EQ(NewEventRows(), std::vector<std::string>{Utf8("1|2|3|21|<foxhis>客人入住")});
+    EXPECT_EQ(m_server->m_hotel.FindRoom(1, 2, 3)->m_pmsState, 1);
+    const std::vector<std::string> expected = {Utf8("<foxhis>  客人入住(GSTIN)   ROOM: 10203"),
+                                               Utf8("<foxhis>  对应到房间号1|203  "),
+                                               Utf8("<foxhis>接口软件向1|203房间发送指令")};
+    EXPECT_EQ(NewLogLines(), expected);
+}
+
+TEST_F(PmsUdpTest, AutoAddressAnswersTheSenderAtThePmsPort)
+{
+    m_server->m_hmsIpAuto = 1;
+    m_server->m_hmsIp = 0x0A0000FE; // not where the reply goes
+    EXPECT_EQ(Datagram(kCheckIn), kCheckInReply);
+    EXPECT_FALSE(m_sender.hasPendingDatagrams());
+}
+
+// TCP and UDP keep their texts apart.
+TEST_F(PmsUdpTest, RemembersItsOwnTexts)
+{
+    m_server->m_hmsIpAuto = 1;
+    Connect(m_pms);
+    Command("<foxhis><func>RMVC</func><id>tcp</id><pc_id>T</pc_id></foxhis>");
+    EXPECT_EQ(Datagram("<foxhis><func>FOO</func></foxhis>"),
+              "<foxhis ver=\"\" mode=\"response\">\r\n<func>FOO</func>\r\n<id/>\r\n<pc_id/>\r\n<msgcode>3</msgcode>\r\n"
+              "<msg>none</msg>\r\n</foxhis>\r\n");
+    EXPECT_NE(Datagram("<foxhis><func>FOO</func><id>udp</id></foxhis>").find("<id>udp</id>"), std::string::npos);
+    EXPECT_NE(Datagram("<foxhis><func>FOO</func></foxhis>").find("<id>udp</id>"), std::string::npos);
+}
+
+} // namespace
