@@ -109,15 +109,19 @@ CDlgParam::CDlgParam(CKelvorDlg *server, QWidget *parent) : CRepaintedDialog(par
     grid->addWidget(m_autoIp, 3, 3);
     grid->addWidget(new QLabel(QStringLiteral("UDP PORT:"), group), 4, 0);
     grid->addWidget(m_port, 4, 1, 1, 2);
+    // The group frames the network and interface controls; the option
+    // switches stand below it.
+    auto *switches = new QGridLayout;
     for (int i = 0; i < 4; ++i) {
-        m_switches[i] = new QCheckBox(GuiText(kSwitches[i].label), group);
+        m_switches[i] = new QCheckBox(GuiText(kSwitches[i].label), this);
         m_switches[i]->setObjectName(QString::number(kSwitches[i].id));
-        grid->addWidget(m_switches[i], 5 + i / 2, 2 * (i % 2), 1, 2);
+        switches->addWidget(m_switches[i], i / 2, i % 2);
     }
 
     QDialogButtonBox *buttons = OkCancelButtons(this, &CDlgParam::OnBnClickedOk, &QDialog::hide);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    layout->addLayout(switches);
     layout->addWidget(buttons);
 }
 

@@ -159,6 +159,19 @@ TEST_F(DialogsPortsTest, BackupAndRestoreGoThroughTheFileDialog)
     m_boxes.QueueAnswer(platform::MsgAnswer::Yes);
     window->Button(1016)->click();
     EXPECT_EQ(m_boxes.Texts().back(), platform::Utf8FromGbk("数据库成功恢复"));
+
+    // With the connection closed neither button asks for a file.
+    m_boxes.Clear();
+    int asked = 0;
+    window->m_chooseFile = [&](bool, const QString &) {
+        ++asked;
+        return Path(proposed);
+    };
+    m_server->m_db.Close();
+    window->Button(1015)->click();
+    window->Button(1016)->click();
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(m_boxes.Texts().empty());
     StopWindow(window);
 }
 
