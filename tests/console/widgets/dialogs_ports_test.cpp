@@ -25,6 +25,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 namespace {
 
@@ -191,5 +192,35 @@ TEST_F(DialogsPortsTest, QueryButtonsUseTheSelectedRoom)
     window->Button(1012)->click();
     ASSERT_EQ(lines(), before + 1);
     EXPECT_TRUE(m_server->LogModel().stringList().last().endsWith(T("[发送] 向1|203房间发送命令(cmd:0x7)")));
+    StopWindow(window);
+}
+
+// The window's command buttons reach the server: the two broadcasts, the
+// meter test's log line and the database login.
+TEST_F(DialogsPortsTest, CommandButtonsReachTheServer)
+{
+    SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS HIWORD"), 0x7F00);
+    SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD"), 0x0001);
+    QUdpSocket units;
+    ASSERT_TRUE(units.bind(QHostAddress::LocalHost, 3341));
+    auto window = StartWindow();
+    const auto nextCommand = [&] {
+        if (!QTest::qWaitFor([&] { return units.hasPendingDatagrams(); }, 2000))
+            return -1;
+        QByteArray frame(static_cast<int>(units.pendingDatagramSize()), '\0');
+        units.readDatagram(frame.data(), frame.size());
+        return frame.size() > 16 ? uint8_t(frame[15]) << 8 | uint8_t(frame[16]) : -1;
+    };
+    window->Button(1047)->click();
+    EXPECT_EQ(nextCommand(), 0x0001);
+    window->Button(1031)->click();
+    EXPECT_EQ(nextCommand(), 0x0004);
+
+    window->Button(1026)->click();
+    EXPECT_TRUE(m_server->LogModel().stringList().last().endsWith(T("<foxhis>接口软件向1|201房间发送指令")));
+
+    m_boxes.Clear();
+    window->Button(1008)->click();
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{platform::Utf8FromGbk("SQL SERVER服务器已经登录!")});
     StopWindow(window);
 }
