@@ -231,6 +231,22 @@ TEST_F(OperatorCommandsTest, ClosedDatabaseBacksUpAndRestoresNothing)
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("x.bak"))));
 }
 
+// A file that is no backup: the warning, then nothing, and the data stays.
+TEST_F(OperatorCommandsTest, FailedRestoreShowsNothingAndKeepsTheData)
+{
+    CKelvorDlg &server = Start();
+    SeedExec("insert into build_name(BUILD_NUM, BDNAME) values(7, 'Still Here')");
+    QFile junk(Path(QStringLiteral("notes.bak")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    m_boxes.QueueAnswer(platform::MsgAnswer::Yes);
+    server.RestoreDatabase(PathStd(QStringLiteral("notes.bak")));
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Boxes()[0].buttons, platform::MsgButtons::YesNo);
+    EXPECT_EQ(Field(server.m_db, "select BDNAME from build_name where BUILD_NUM=7", "BDNAME"), "Still Here");
+}
+
 TEST_F(OperatorCommandsTest, FreshServerRestoresFromTheBackup)
 {
     CKelvorDlg &server = Start();
