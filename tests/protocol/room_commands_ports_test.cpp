@@ -32,6 +32,7 @@ struct CommandCase {
     int length;
     int control;      // byte 14
     int answerWanted; // byte 17
+    const char *answerColumn; // "1", "0", "req" or "kept", as the table says
     bool allRooms;    // bytes 18..20 are 255
     bool tagStored;
     std::vector<uint8_t> payload;
@@ -41,29 +42,29 @@ struct CommandCase {
 const std::vector<CommandCase> &CommandCases()
 {
     static const std::vector<CommandCase> cases = {
-        {0x01, 0x0014, 32, 27, 1, false, false, Bytes(22, 29), "用户alice向1|205房间发送风机控制命令"},
-        {0x03, 0x0020, 28, 0xFF, 0, true, false, Bytes(22, 25), "用户alice向1|205房间发送风机季节模式命令"},
-        {0x08, 0x0007, 24, 0, 1, false, true, {}, "用户alice向1|205房间发送时间查询命令"},
-        {0x0A, 0x0010, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间发送取消清理命令"},
-        {0x0B, 0x0011, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间发送取消勿扰命令"},
-        {0x0C, 0x0015, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间发送取消洗衣命令"},
-        {0x0D, 0x0012, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间发送取消退房命令"},
-        {0x0E, 0x000C, 28, 0, 1, false, false, Bytes(22, 25), "用户alice向1|205房间发送房态控制命令"},
-        {0x0F, 0x001C, 24, 0, 1, false, false, {}, "用户alice向1|205房间发送查询设备命令"},
-        {0x10, 0x001D, 24, 0, 1, false, false, {}, "用户alice向1|205房间发送复位设备命令"},
-        {0x12, 0x0019, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间发送取消紧急呼叫命令"},
-        {0x13, 0x0025, 29, 0xFF, 0, false, false, Bytes(22, 26), "用户alice向1|205房间发送灯光控制命令"},
-        {0x14, 0x002A, 24, 0, 1, false, false, {}, "用户alice向1|205房间发送电源控制命令"},
-        {0x22, 0x001E, 24, 0, 1, false, true, {}, nullptr},
-        {0x23, 0x001F, 64, 0, 1, false, true, Bytes(22, 61), "用户alice向1|205房间发送节能模式命令"},
-        {0x24, 0x0023, 28, 0xFF, 0, true, false, Bytes(22, 25), "用户alice向1|205房间发送水阀模式命令"},
-        {0x25, 0x0026, 28, 0xFF, 0, true, false, Bytes(22, 25), "用户alice向1|205房间发送灯光模式命令"},
-        {0x2F, 0x002D, 65, 0, 1, false, true, Bytes(22, 62), "用户alice向1|205房间发送预置命令"},
-        {0x30, 0x0040, 28, 0, 1, false, false, {0x97, 0x3A, 0x1E, 0x5C}, "用户alice向1|205房间发送开门控制命令"},
-        {0x31, 0x0617, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间启用电磁阀命令"},
-        {0x32, 0x0619, 24, 0xFF, 0, false, false, {}, "用户alice向1|205房间发送停用电磁阀命令"},
-        {0x40, 0x8101, 27, 0xFF, 0, true, false, {24, 23, 0}, "用户alice向1|205房间发送灯光场景控制命令"},
-        {0x43, 0x0043, 28, 0xFF, 0, true, false, Bytes(22, 25), "用户alice向1|205房间发送制热模式命令"},
+        {0x01, 0x0014, 32, 27, 1, "1", false, false, Bytes(22, 29), "用户alice向1|205房间发送风机控制命令"},
+        {0x03, 0x0020, 28, 0xFF, 0, "0", true, false, Bytes(22, 25), "用户alice向1|205房间发送风机季节模式命令"},
+        {0x08, 0x0007, 24, 0, 1, "req", false, true, {}, "用户alice向1|205房间发送时间查询命令"},
+        {0x0A, 0x0010, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间发送取消清理命令"},
+        {0x0B, 0x0011, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间发送取消勿扰命令"},
+        {0x0C, 0x0015, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间发送取消洗衣命令"},
+        {0x0D, 0x0012, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间发送取消退房命令"},
+        {0x0E, 0x000C, 28, 0, 1, "req", false, false, Bytes(22, 25), "用户alice向1|205房间发送房态控制命令"},
+        {0x0F, 0x001C, 24, 0, 1, "req", false, false, {}, "用户alice向1|205房间发送查询设备命令"},
+        {0x10, 0x001D, 24, 0, 1, "req", false, false, {}, "用户alice向1|205房间发送复位设备命令"},
+        {0x12, 0x0019, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间发送取消紧急呼叫命令"},
+        {0x13, 0x0025, 29, 0xFF, 0, "0", false, false, Bytes(22, 26), "用户alice向1|205房间发送灯光控制命令"},
+        {0x14, 0x002A, 24, 0, 1, "1", false, false, {}, "用户alice向1|205房间发送电源控制命令"},
+        {0x22, 0x001E, 24, 0, 1, "req", false, true, {}, nullptr},
+        {0x23, 0x001F, 64, 0, 1, "req", false, true, Bytes(22, 61), "用户alice向1|205房间发送节能模式命令"},
+        {0x24, 0x0023, 28, 0xFF, 0, "0", true, false, Bytes(22, 25), "用户alice向1|205房间发送水阀模式命令"},
+        {0x25, 0x0026, 28, 0xFF, 0, "0", true, false, Bytes(22, 25), "用户alice向1|205房间发送灯光模式命令"},
+        {0x2F, 0x002D, 65, 0, 1, "req", false, true, Bytes(22, 62), "用户alice向1|205房间发送预置命令"},
+        {0x30, 0x0040, 28, 0, 1, "1", false, false, {0x97, 0x3A, 0x1E, 0x5C}, "用户alice向1|205房间发送开门控制命令"},
+        {0x31, 0x0617, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间启用电磁阀命令"},
+        {0x32, 0x0619, 24, 0xFF, 0, "kept", false, false, {}, "用户alice向1|205房间发送停用电磁阀命令"},
+        {0x40, 0x8101, 27, 0xFF, 0, "0", true, false, {24, 23, 0}, "用户alice向1|205房间发送灯光场景控制命令"},
+        {0x43, 0x0043, 28, 0xFF, 0, "0", true, false, Bytes(22, 25), "用户alice向1|205房间发送制热模式命令"},
     };
     return cases;
 }
@@ -220,6 +221,32 @@ TEST_F(RoomCommandTest, KeptFieldsCarryThePreviousCommandsValues)
     frames = Command({0x30});
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(At(frames[0])[14], 0x6B);
+}
+
+// Every command after a client's time query (tag 0x0042, still waiting) and
+// fan command (control byte 0x6B), now with answer-wanted 0 and another tag:
+// each kept field shows what those left, each written one its new value.
+TEST_F(RoomCommandTest, EveryCommandWritesOrKeepsTheRecordFieldsAsItsRowSays)
+{
+    for (const CommandCase &c : CommandCases()) {
+        SCOPED_TRACE(c.request);
+        m_server->m_clients.clear();
+        const COnlineClient &client = AddClient(m_station);
+        Command({0x08, 1, 2, 5, 0x0042, 1});
+        QByteArray fan = ClientRequest({0x01});
+        fan[27] = '\x6B';
+        Send(fan, m_station);
+        Received(m_unit);
+
+        const std::vector<QByteArray> frames = Command({c.request, 1, 2, 5, 0x0099, 0});
+        ASSERT_EQ(frames.size(), 1u);
+        const std::string column = c.answerColumn;
+        const int answerWanted = column == "1" || column == "kept" ? 1 : 0;
+        EXPECT_EQ(At(frames[0])[17], answerWanted);
+        EXPECT_EQ(client.m_cmdRecord.m_answerWanted, static_cast<uint32_t>(answerWanted));
+        EXPECT_EQ(At(frames[0])[14], c.control == 0 ? 0x6B : c.control); // 0 above: kept
+        EXPECT_EQ(client.m_cmdRecord.m_clientTag, c.tagStored ? 0x0099u : 0x0042u);
+    }
 }
 
 TEST_F(RoomCommandTest, TheSequenceWrapsAfter65536Commands)
