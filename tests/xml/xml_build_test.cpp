@@ -77,6 +77,8 @@ TEST(XmlBuild, DataAndValuesAreEscaped)
     EXPECT_EQ(CXmlDoc::EncodeEntities("\"it's\"", true), "&quot;it&apos;s&quot;");
     // A GBK trail byte that equals a markup byte stays part of its character.
     EXPECT_EQ(CXmlDoc::EncodeEntities("\x81<\x81>\x81\"&", true), "\x81<\x81>\x81\"&amp;");
+    // A lead byte without its trail byte would swallow the markup after it.
+    EXPECT_EQ(CXmlDoc::EncodeEntities("x\xd6\xd0\xd6", false), "x\xd6\xd0");
 
     CXmlDoc doc;
     doc.AppendElement("a", "a<b & c>d 'q'");
@@ -85,6 +87,12 @@ TEST(XmlBuild, DataAndValuesAreEscaped)
     EXPECT_EQ(doc.GetAttribute("v"), "\"x\" & 'y'");
     doc.SetPosition(0, 0, 1);
     EXPECT_EQ(doc.GetChildText(), "a<b & c>d 'q'");
+
+    doc.LoadText("");
+    doc.AppendElement("a", "\xd6\xd0\xd6");
+    doc.SetAttribute("v", "\xd6");
+    EXPECT_EQ(doc.GetText(), "<a v=\"\">\xd6\xd0</a>\r\n");
+    EXPECT_TRUE(CXmlDoc(doc.GetText().c_str()).IsValid());
 }
 
 struct ReplaceCase {
