@@ -58,7 +58,7 @@ bool CXmlDoc::AppendElement(std::string_view name, std::string_view data, int op
         }
         // An empty parent such as <p/> gets an end tag of its own name.
         const XmlElem &p = m_table[parent];
-        const size_t parentEndTag = parent != 0 && p.StartTagLength() == p.length ? NameAt(parent).size() + 3 : 0;
+        const size_t parentEndTag = parent != 0 && p.StartTagLength() == p.length ? StartTagName(parent).size() + 3 : 0;
         if (startTag > kXmlMaxStartTag || endTag > kXmlMaxEndTag || parentEndTag > kXmlMaxEndTag
             || m_text.size() + nodeText.size() + parentEndTag + 8 > kMaxTextLength)
             return false;
@@ -114,7 +114,7 @@ CXmlDoc::Inserted CXmlDoc::InsertNodeText(int32_t parent, int32_t &after, std::s
 
     const size_t sizeBefore = m_text.size();
     if (emptyParent) {
-        const std::string name(NameAt(parent));
+        const std::string name(StartTagName(parent));
         const size_t tagEnd = p.start + p.StartTagLength();
         if (!(p.flags & kXmlUnended) && m_text.compare(tagEnd - 2, 2, "/>") == 0) {
             // <p/>: the '/' becomes ">", the new element and "</p", and the
@@ -138,6 +138,18 @@ CXmlDoc::Inserted CXmlDoc::InsertNodeText(int32_t parent, int32_t &after, std::s
     }
     ReplaceText(offset, 0, nodeText);
     return {offset, sizeBefore};
+}
+
+// The name as the parser reads it from the start tag, so that the end tag
+// written for an empty parent closes it when the text is parsed again: the
+// reader's name stops earlier (at '!', '?', ';', quotes ...), and "</a>" does
+// not close <a;b>.
+std::string_view CXmlDoc::StartTagName(int32_t index) const
+{
+    const XmlElem &elem = m_table[index];
+    XmlToken token(m_text.data(), elem.start + elem.StartTagLength(), elem.start + 1);
+    token.SkipToDelimiter(" \t\n\r/>");
+    return std::string_view(m_text.data() + elem.start + 1, token.pos - elem.start - 1);
 }
 
 void CXmlDoc::LinkRecord(int32_t parent, int32_t after, int32_t index)

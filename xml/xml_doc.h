@@ -122,6 +122,7 @@ private:
         size_t sizeBefore; // the text's length before the change
     };
     Inserted InsertNodeText(int32_t parent, int32_t &after, std::string nodeText, int options);
+    std::string_view StartTagName(int32_t index) const;
     void LinkRecord(int32_t parent, int32_t after, int32_t index);
     void AdjustOffsets(int32_t index, int64_t delta);
     void ReplaceText(size_t offset, size_t remove, std::string_view with);

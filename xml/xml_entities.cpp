@@ -232,6 +232,11 @@ std::string CXmlDoc::EncodeEntities(std::string_view text, bool attribute)
             out += attribute ? "&quot;" : "\"";
             break;
         default:
+            // A lead byte cut off from its trail byte would take the '<' or
+            // quote that follows it in the document as its trail byte and so
+            // break the markup; the incomplete character is left out.
+            if (next - i == 1 && xml_chars::IsLeadByte(static_cast<unsigned char>(text[i])) && next == text.size())
+                break;
             out.append(text.data() + i, next - i);
         }
         i = next;

@@ -77,6 +77,8 @@ TEST(XmlBuild, DataAndValuesAreEscaped)
     EXPECT_EQ(CXmlDoc::EncodeEntities("\"it's\"", true), "&quot;it&apos;s&quot;");
     // A GBK trail byte that equals a markup byte stays part of its character.
     EXPECT_EQ(CXmlDoc::EncodeEntities("\x81<\x81>\x81\"&", true), "\x81<\x81>\x81\"&amp;");
+    // A lead byte without its trail byte would swallow the markup after it.
+    EXPECT_EQ(CXmlDoc::EncodeEntities("x\xd6\xd0\xd6", false), "x\xd6\xd0");
 
     CXmlDoc doc;
     doc.AppendElement("a", "a<b & c>d 'q'");
@@ -85,6 +87,12 @@ TEST(XmlBuild, DataAndValuesAreEscaped)
     EXPECT_EQ(doc.GetAttribute("v"), "\"x\" & 'y'");
     doc.SetPosition(0, 0, 1);
     EXPECT_EQ(doc.GetChildText(), "a<b & c>d 'q'");
+
+    doc.LoadText("");
+    doc.AppendElement("a", "\xd6\xd0\xd6");
+    doc.SetAttribute("v", "\xd6");
+    EXPECT_EQ(doc.GetText(), "<a v=\"\">\xd6\xd0</a>\r\n");
+    EXPECT_TRUE(CXmlDoc(doc.GetText().c_str()).IsValid());
 }
 
 struct ReplaceCase {
@@ -179,9 +187,12 @@ TEST(XmlBuild, InsertsIntoEmptyParents)
     };
     for (const Case &c : {Case{"<p/>", "<p>\r\n<n>1</n>\r\n</p>"}, Case{"<p x='1'/>", "<p x='1'>\r\n<n>1</n>\r\n</p>"},
                           Case{"<p></p>", "<p>\r\n<n>1</n>\r\n</p>"}, Case{"<p>t</p>", "<p>t<n>1</n>\r\n</p>"},
+                          // The end tag repeats the whole name the start tag has, so it closes it.
+                          Case{"<p;q!/>", "<p;q!>\r\n<n>1</n>\r\n</p;q!>"},
                           // A start tag the parse left unended gets its end tag.
                           Case{"<p><q></p>", "<p><q>\r\n<n>1</n>\r\n</q></p>"}}) {
         CXmlDoc doc(c.text);
+        const bool wellFormed = doc.IsValid();
         doc.SetPosition(0, 1, 0);
         if (std::string(c.text) == "<p><q></p>")
             doc.SetPosition(1, 2, 0);
@@ -189,6 +200,10 @@ TEST(XmlBuild, InsertsIntoEmptyParents)
         ASSERT_TRUE(doc.AppendElement("n", "1"));
         EXPECT_EQ(doc.GetText(), c.expected) << c.text;
         EXPECT_EQ(IndexFault(doc), "") << c.text;
+        if (wellFormed) {
+            const CXmlDoc reparsed(doc.GetText().c_str());
+            EXPECT_EQ(IndexDifference(doc, reparsed), "") << c.text;
+        }
         doc.StepOut();
         doc.SetPosition(doc.GetPosition().parent, doc.GetPosition().main, 0);
         ASSERT_TRUE(doc.FindNextChild("n"));

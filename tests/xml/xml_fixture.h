@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The first fault found in the index, or the empty string: every record lies
@@ -46,6 +47,41 @@ inline std::string IndexFault(const CXmlDoc &doc)
         }
         if (p.firstChild != 0 && doc.GetElem(p.firstChild).prevSibling != previous)
             return "element " + std::to_string(parent) + ": last child link";
+    }
+    return {};
+}
+
+// The first difference between the indexes of two documents walked in
+// document order (record numbers may differ), or the empty string. A
+// document built in place must index its text as a fresh parse of it would.
+inline std::string IndexDifference(const CXmlDoc &built, const CXmlDoc &parsed)
+{
+    std::vector<std::pair<int32_t, int32_t>> pending{{0, 0}};
+    while (!pending.empty()) {
+        const auto [b, p] = pending.back();
+        pending.pop_back();
+        const XmlElem eb = built.GetElem(b);
+        const XmlElem ep = parsed.GetElem(p);
+        const std::string at = "element " + std::to_string(b) + " (parsed " + std::to_string(p) + "): ";
+        if (eb.start != ep.start || eb.length != ep.length || eb.tagLengths != ep.tagLengths)
+            return at + "start " + std::to_string(eb.start) + "/" + std::to_string(ep.start) + ", length "
+                + std::to_string(eb.length) + "/" + std::to_string(ep.length) + ", tags "
+                + std::to_string(eb.tagLengths) + "/" + std::to_string(ep.tagLengths);
+        if (eb.flags != ep.flags)
+            return at + "flags " + std::to_string(eb.flags) + "/" + std::to_string(ep.flags);
+        if ((eb.firstChild == 0) != (ep.firstChild == 0))
+            return at + "children";
+        std::vector<std::pair<int32_t, int32_t>> kids;
+        int32_t kb = eb.firstChild;
+        int32_t kp = ep.firstChild;
+        for (; kb != 0 && kp != 0; kb = built.GetElem(kb).nextSibling, kp = parsed.GetElem(kp).nextSibling) {
+            if (kids.size() > 100000000)
+                return at + "sibling links run in a circle";
+            kids.emplace_back(kb, kp);
+        }
+        if (kb != kp)
+            return at + "number of children";
+        pending.insert(pending.end(), kids.rbegin(), kids.rend());
     }
     return {};
 }

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string input(reinterpret_cast<const char *>(data), size);
     CXmlDoc doc;
-    doc.LoadText(input.c_str());
+    const bool valid = doc.LoadText(input.c_str());
     CheckIndex(doc);
     Walk(doc);
 
@@ -85,7 +85,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     doc.SetAttribute("id", "7");
     doc.StepIn();
     doc.AppendElementInt("n", -3);
-    doc.SetAttribute(std::string_view(input).substr(0, 16), std::string_view(input).substr(std::min<size_t>(16, size), 32));
+    const std::string_view bytes(input);
+    doc.AppendElement("d", bytes.substr(std::min<size_t>(48, size), 32));
+    doc.SetAttribute("v", bytes.substr(0, 16));
+    // Built on a well-formed document, the text parses back to the same index.
+    if (valid) {
+        CXmlDoc reparsed(doc.GetText().c_str());
+        Require(reparsed.IsValid() && IndexDifference(doc, reparsed).empty());
+    }
+    doc.SetAttribute(bytes.substr(0, 16), bytes.substr(std::min<size_t>(16, size), 32));
     CheckIndex(doc);
     Walk(doc);
 
