@@ -25,6 +25,33 @@ const char kLayoutText[] = "2\n1\n2\n10\n1\n0\n2\n1\n3\n0\n";
 class OnlineClientTest : public WorkstationTest {
 protected:
     COnlineClient &Client(size_t i) { return *m_server->m_clients.at(i); }
+
+    // Every row of every table the server's connection sees, the live-room
+    // table included, as one text.
+    std::string EveryTable()
+    {
+        CADOMyRecordset rs(&m_server->m_db);
+        std::vector<std::string> tables;
+        for (const std::string schema : {"main", "tempdb"}) {
+            EXPECT_TRUE(rs.Exec("select name from " + schema + ".sqlite_master where type = 'table' order by name"));
+            for (; rs.IsOpen() && !rs.IsEof(); rs.MoveNext())
+                tables.push_back(schema + "." + rs.GetFieldString("name"));
+            rs.Close();
+        }
+        std::string text;
+        for (const std::string &table : tables) {
+            const size_t dot = table.find('.');
+            std::string row;
+            EXPECT_TRUE(rs.Exec("pragma " + table.substr(0, dot) + ".table_info(" + table.substr(dot + 1) + ")"));
+            for (; rs.IsOpen() && !rs.IsEof(); rs.MoveNext())
+                row += (row.empty() ? "quote(\"" : " || '|' || quote(\"") + rs.GetFieldString("name") + "\")";
+            rs.Close();
+            EXPECT_TRUE(rs.Exec("select group_concat(" + row + ", ';') as v from " + table)) << table;
+            text += table + ":" + (rs.IsOpen() && !rs.IsEof() ? rs.GetFieldString("v") : "") + "\n";
+            rs.Close();
+        }
+        return text;
+    }
 };
 
 TEST_F(OnlineClientTest, LoginWithGroupZeroGetsEveryRightThenTheLayout)
@@ -103,6 +130,8 @@ TEST_F(OnlineClientTest, RefusedLoginsAnswer0x83Only)
                                "(select count(*) from user_group) || '/' || "
                                "(select count(*) from system_run_log) as v";
     const std::string before = QueryText(tables);
+    const std::string everything = EveryTable();
+    ASSERT_NE(everything.find("tempdb.REALTIMEROOM:"), std::string::npos) << everything.substr(0, 300);
     const std::pair<std::string, std::string> attempts[] = {
         {"alice", "wrong"},
         {"nobody", "pw1"},
@@ -117,10 +146,12 @@ TEST_F(OnlineClientTest, RefusedLoginsAnswer0x83Only)
         ASSERT_EQ(replies.size(), 1u) << name;
         EXPECT_EQ(ReplyCode(replies[0]), 0x83) << name;
         EXPECT_EQ(replies[0].size(), 22) << name;
+        EXPECT_EQ(ReplyTag(replies[0]), 0xFFFF) << name;
     }
     EXPECT_TRUE(m_server->m_clients.empty());
     EXPECT_TRUE(LogTexts().empty());
     EXPECT_EQ(QueryText(tables), before);
+    EXPECT_EQ(EveryTable(), everything);
 
     // The quoted name itself logs in, and its log row holds the quote.
     ASSERT_EQ(Login(ws, "O'Hara", "it's").size(), 2u);
@@ -135,6 +166,27 @@ TEST_F(OnlineClientTest, EmptyNameIsANameToo)
     ASSERT_EQ(replies.size(), 2u);
     EXPECT_EQ(Field(replies[0], 26, 51), "");
     EXPECT_EQ(Field(replies[0], 77, 51), "secret");
+}
+
+// GBK names and names of the full 50 bytes come back, are logged and are
+// recorded as the workstation sent them.
+TEST_F(OnlineClientTest, NamesTravelAsSent)
+{
+    const std::pair<std::string, std::string> users[] = {
+        {"张三", "密码"},
+        {std::string(50, 'n'), std::string(50, 'p')},
+    };
+    for (const auto &[name, password] : users) {
+        AddUser(name, password, 0);
+        QUdpSocket &ws = Workstation();
+        const auto replies = Login(ws, name, password);
+        ASSERT_EQ(replies.size(), 2u) << name;
+        EXPECT_EQ(Field(replies[0], 26, 51), name);
+        EXPECT_EQ(Field(replies[0], 77, 51), password);
+        EXPECT_EQ(LogTexts().back(), Utf8FromGbk("用户" + name + "成功登录服务器"));
+        EXPECT_EQ(QueryText("select msg_content as v from system_run_log order by rowid desc limit 1"),
+                  name + "登录服务器");
+    }
 }
 
 TEST_F(OnlineClientTest, FailingGroupStatementRefusesFailingLogRowDoesNot)

@@ -296,6 +296,20 @@ TEST_F(RoomMonitorTest, NewEventRowsArePushedAndTheIndexAdvances)
     EXPECT_EQ(ReplyPayload(pushed[1]), QByteArray(text, expected.FormatText(text, sizeof text)));
 }
 
+// Ending the walk at the pushed room does not hold up the new event rows.
+TEST_F(RoomMonitorTest, ThePassThatPushesARoomAlsoPushesTheNewEvents)
+{
+    m_server->m_lastEventIndex = static_cast<uint64_t>(QueryInt("select max(MSG_INDEX) as v from event_msg_list"));
+    SeedExec("insert into event_msg_list(MSG_TYPE, MSG_TITLE) values(5, 'x')");
+    m_server->m_newEvent = 1;
+    Room(1, 2, 1).m_changed = 1;
+    Pass();
+    const auto pushed = Pushed();
+    ASSERT_EQ(pushed.size(), 2u);
+    EXPECT_EQ(ReplyCode(pushed[0]), 0x87);
+    EXPECT_EQ(ReplyCode(pushed[1]), 0x8B);
+}
+
 TEST_F(RoomMonitorTest, EventsWithoutALoggedInClientAreReadAndNeverSentLater)
 {
     ASSERT_TRUE(Request(*m_ws, RequestFrame(0x09)).empty());
