@@ -3,7 +3,12 @@
 // (saved where KELVOR_SCREENSHOT says, when set).
 #include "support/server_fixture.h"
 
+#include "console/widgets/dlg_client.h"
+#include "console/widgets/dlg_ip_list.h"
+#include "console/widgets/dlg_param.h"
+#include "console/widgets/dlg_setting.h"
 #include "console/widgets/dlg_sql.h"
+#include "console/widgets/dlg_super_user.h"
 #include "console/widgets/kelvor_window.h"
 #include "platform/gbk.h"
 
@@ -94,4 +99,36 @@ TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
     EXPECT_TRUE(shownPassword.isEmpty());
     EXPECT_EQ(m_server->Mode(), StartMode::Full);
     EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+// With a notification area, minimise and the close box hide the window with
+// the maintenance and online-users dialogs; the others stay as they are.
+TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
+{
+    InstallSeed("velto.db");
+    m_server = std::make_unique<CKelvorDlg>();
+    CKelvorWindow window(m_server.get());
+    window.m_hasTray = true;
+    window.OnInitDialog();
+    const QList<QWidget *> hidden = {window.m_dlgSetting, window.m_dlgClient};
+    const QList<QWidget *> kept = {window.m_dlgParam, window.m_dlgIPlist, window.SuperUserDialog()};
+
+    for (const bool minimise : {true, false}) {
+        window.show();
+        for (QWidget *dialog : hidden + kept)
+            dialog->show();
+        if (minimise)
+            window.setWindowState(Qt::WindowMinimized); // as the title bar's button does
+        else
+            window.close();
+        EXPECT_FALSE(window.isVisible()) << minimise;
+        EXPECT_FALSE(window.isMinimized()) << minimise;
+        for (QWidget *dialog : hidden)
+            EXPECT_FALSE(dialog->isVisible()) << minimise;
+        for (QWidget *dialog : kept)
+            EXPECT_TRUE(dialog->isVisible()) << minimise;
+        window.OnTrayShowHide();
+        EXPECT_TRUE(window.isVisible()) << minimise;
+    }
+    window.OnDestroy();
 }
