@@ -6,7 +6,9 @@
 
 #include <QAbstractEventDispatcher>
 #include <QThread>
+#include <algorithm>
 #include <ctime>
+#include <limits>
 
 CKelvorDlg::CKelvorDlg(QObject *parent) : QObject(parent)
 {
@@ -67,8 +69,10 @@ void CKelvorDlg::InitSockets()
 void CKelvorDlg::StartTimers()
 {
     // The parameters dialog accepts 3..2000 s; a profile value below 1 would
-    // make the poll spin, so it falls back to the default 10 s.
-    const int interval = m_broadcastInterval >= 1 ? m_broadcastInterval : 10;
+    // make the poll spin, so it falls back to the default 10 s, and one too
+    // large for a millisecond period is taken as the longest period there is.
+    int interval = m_broadcastInterval >= 1 ? m_broadcastInterval : 10;
+    interval = std::min(interval, std::numeric_limits<int>::max() / 1000);
     const int periods[4] = {1000, interval * 1000, 480000, 60000};
     for (int id = 0; id < 4; ++id)
         m_timers[id].start(periods[id]);

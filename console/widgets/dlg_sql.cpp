@@ -40,3 +40,14 @@ void CDlgSql::accept()
     m_password = platform::GbkFromQString(m_passwordEdit->text()).toStdString();
     QDialog::accept();
 }
+
+bool AskAdminPassword(QWidget *parent, std::string &password)
+{
+    CDlgSql dialog(parent);
+    dialog.m_userName = "sa";
+    dialog.m_password.clear();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    password = dialog.m_password;
+    return true;
+}

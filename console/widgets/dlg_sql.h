@@ -24,3 +24,8 @@ private:
     QLineEdit *m_userEdit;
     QLineEdit *m_passwordEdit;
 };
+
+// The first start's question for the administrator's password: the dialog
+// with user "sa" and an empty password, run modally. False when cancelled;
+// the typed user name is not used.
+bool AskAdminPassword(QWidget *parent, std::string &password);

@@ -22,13 +22,7 @@ bool CKelvorApp::InitInstance()
                        stderr);
             return false;
         }
-        CDlgSql dialog(&window);
-        dialog.m_userName = "sa";
-        dialog.m_password.clear();
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        password = dialog.m_password;
-        return true;
+        return AskAdminPassword(&window, password);
     };
     window.OnInitDialog();
     window.exec();

@@ -25,7 +25,7 @@
 CKelvorWindow::CKelvorWindow(CKelvorDlg *server, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      m_server(server)
+      m_hasTray(QSystemTrayIcon::isSystemTrayAvailable()), m_server(server)
 {
     setWindowTitle(GuiText("Pemo客控服务器 2014"));
     setFont(QFont(GuiText("宋体"), 9));
@@ -161,7 +161,7 @@ void CKelvorWindow::OnInitDialog()
         if (reason == QSystemTrayIcon::DoubleClick)
             OnTrayShowHide();
     });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (m_hasTray) {
         m_tray->show();
     } else {
         // Without a notification area the tray menu is the window's own
@@ -222,7 +222,7 @@ void CKelvorWindow::HideToTray()
 void CKelvorWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_hasTray)
         HideToTray();
     else
         showMinimized();
@@ -231,7 +231,7 @@ void CKelvorWindow::closeEvent(QCloseEvent *event)
 void CKelvorWindow::changeEvent(QEvent *event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && QSystemTrayIcon::isSystemTrayAvailable()) {
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_hasTray) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
         HideToTray();
     }

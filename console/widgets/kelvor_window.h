@@ -47,6 +47,10 @@ public:
     QMenu *TrayMenu() const { return m_trayMenu; }
     CDlgSuperUser *SuperUserDialog() const { return m_dlgSuperUser; }
 
+    // Whether the desktop has a notification area: only then do minimise and
+    // close hide the window to the tray (else it could never come back).
+    bool m_hasTray;
+
     // The secondary dialogs (created hidden). Minimising hides the first two.
     QPointer<CDlgSetting> m_dlgSetting;
     QPointer<CDlgClient> m_dlgClient;

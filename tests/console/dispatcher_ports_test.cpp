@@ -176,6 +176,17 @@ TEST_F(DispatcherTest, ShortDatagramReadsMissingBytesAsZero)
         ASSERT_EQ(m_server->m_recvBuf[i], 0) << i;
 }
 
+// The longest datagram fills the buffer and its terminator the extra byte;
+// it is dropped by the length check like any of 256 bytes or more.
+TEST_F(DispatcherTest, DatagramOf3000BytesIsReadWhole)
+{
+    Send(QByteArray(3000, '\x5A'));
+    EXPECT_EQ(m_server->m_recvLength, 3000);
+    EXPECT_EQ(m_server->m_recvBuf[2999], 0x5A);
+    EXPECT_EQ(m_server->m_recvBuf[3000], 0);
+    EXPECT_EQ(Count(), (Counters{0, 0, 0}));
+}
+
 TEST_F(DispatcherTest, ABurstIsReadWithoutWaitingForLaterArrivals)
 {
     for (int i = 0; i < 50; ++i)

@@ -210,6 +210,21 @@ TEST_F(StartupTest, SettingsDefaultsAreReadAndWrittenBack)
     EXPECT_EQ(Setting(QStringLiteral("Interface Configuration/HMS INTERFACE")).toInt(), 4);
 }
 
+// Intervals the parameters dialog would refuse still give a steady poll.
+TEST_F(StartupTest, BroadcastIntervalOutsideItsRangeStillPolls)
+{
+    InstallSeed("velto.db");
+    const struct {
+        int stored;
+        int period;
+    } cases[] = {{0, 10000}, {-4, 10000}, {3000000, 2147483000}};
+    for (const auto &c : cases) {
+        SetSetting(QStringLiteral("Network Configuration/BROADCAST INTERVAL"), c.stored);
+        EXPECT_EQ(Start().Timer(1).interval(), c.period) << c.stored;
+        Stop();
+    }
+}
+
 TEST_F(StartupTest, PortsInUseAreReportedAndTheOthersServe)
 {
     InstallSeed("velto.db");

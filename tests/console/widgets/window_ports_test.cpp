@@ -3,16 +3,26 @@
 // (saved where KELVOR_SCREENSHOT says, when set).
 #include "support/server_fixture.h"
 
+#include "console/widgets/dlg_client.h"
+#include "console/widgets/dlg_ip_list.h"
+#include "console/widgets/dlg_param.h"
+#include "console/widgets/dlg_setting.h"
+#include "console/widgets/dlg_sql.h"
+#include "console/widgets/dlg_super_user.h"
 #include "console/widgets/kelvor_window.h"
 #include "platform/gbk.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -62,4 +72,63 @@ TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
     window.OnDestroy();
     EXPECT_FALSE(m_server->m_db.IsOpen());
     EXPECT_EQ(Setting(QStringLiteral("Network Configuration/BROADCAST INTERVAL")).toInt(), 10);
+}
+
+// A first start without velto.db: the administrator's password is asked
+// through the login dialog, "sa" filled in, and the restore brings full mode.
+TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
+{
+    InstallSeed("velto.bak");
+    m_server = std::make_unique<CKelvorDlg>();
+    m_server->m_clock = [this] { return m_now; };
+    m_server->m_askAdminPassword = [](std::string &password) { return AskAdminPassword(nullptr, password); };
+    QString shownUser = QStringLiteral("<no dialog>"), shownPassword;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<CDlgSql *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shownUser = dialog->UserEdit()->text();
+        shownPassword = dialog->PasswordEdit()->text();
+        QTest::keyClicks(dialog->PasswordEdit(), QStringLiteral("secret"));
+        for (QPushButton *button : dialog->findChildren<QPushButton *>())
+            if (button->text() == T("登录"))
+                button->click();
+    });
+    m_server->OnInitDialog();
+    EXPECT_EQ(shownUser, QStringLiteral("sa"));
+    EXPECT_TRUE(shownPassword.isEmpty());
+    EXPECT_EQ(m_server->Mode(), StartMode::Full);
+    EXPECT_TRUE(m_boxes.Texts().empty());
+}
+
+// With a notification area, minimise and the close box hide the window with
+// the maintenance and online-users dialogs; the others stay as they are.
+TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
+{
+    InstallSeed("velto.db");
+    m_server = std::make_unique<CKelvorDlg>();
+    CKelvorWindow window(m_server.get());
+    window.m_hasTray = true;
+    window.OnInitDialog();
+    const QList<QWidget *> hidden = {window.m_dlgSetting, window.m_dlgClient};
+    const QList<QWidget *> kept = {window.m_dlgParam, window.m_dlgIPlist, window.SuperUserDialog()};
+
+    for (const bool minimise : {true, false}) {
+        window.show();
+        for (QWidget *dialog : hidden + kept)
+            dialog->show();
+        if (minimise)
+            window.setWindowState(Qt::WindowMinimized); // as the title bar's button does
+        else
+            window.close();
+        EXPECT_FALSE(window.isVisible()) << minimise;
+        EXPECT_FALSE(window.isMinimized()) << minimise;
+        for (QWidget *dialog : hidden)
+            EXPECT_FALSE(dialog->isVisible()) << minimise;
+        for (QWidget *dialog : kept)
+            EXPECT_TRUE(dialog->isVisible()) << minimise;
+        window.OnTrayShowHide();
+        EXPECT_TRUE(window.isVisible()) << minimise;
+    }
+    window.OnDestroy();
 }
