@@ -49,6 +49,14 @@ TEST_F(OdbcTest, StatementsAndFieldsThroughTheDriver)
     recordset.MoveNext();
     EXPECT_EQ(recordset.GetFieldString("S"), "客房");
     EXPECT_EQ(recordset.GetFieldString("n"), "9");
+    // The driver hands a datetime column over as a date value.
+    ASSERT_TRUE(recordset.Exec("create table d (t datetime)"));
+    ASSERT_TRUE(recordset.Exec("insert into d values('2016-05-11 08:03:09')"));
+    ASSERT_TRUE(recordset.Exec("select t from d"));
+    EXPECT_EQ(recordset.GetFieldString("t"), "2016-05-11 08:03:09");
+    std::string date;
+    ASSERT_TRUE(recordset.GetFieldValue("t", date, "%d/%m/%Y"));
+    EXPECT_EQ(date, "11/05/2016");
     EXPECT_FALSE(recordset.Exec("selec 1"));
     EXPECT_EQ(recordset.GetLastError(), database::kErrInCommand);
 }

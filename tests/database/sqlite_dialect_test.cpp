@@ -108,6 +108,7 @@ TEST_F(DialectFileTest, ProgramStatementsRun)
          "set_temp, cur_temp, value_state, comm_state, season_mode, fengji_id)"
          "values(1, 2, 3, 0, 1, 2, 1, 24, 26, 1, 0, 1, 0)", 1},
         {"Insert into lock_log(cardnum, cardtype, time, build, floor, room)values(-5, 1, '2016-05-11 08:03:09',1, 2, 3)", 1},
+        {"Insert into lock_log(cardnum, cardtype, time, build, floor, room)values(7, 2, '2016-5-11 9:7:3',1, 2, 3)", 1},
         {"select * from tblsystemp where bandid =0 and unitband=1 and floorband =2  and roomband =3", -1},
         {"update tblsystemp set\r\ntypeid =2\r\nwhere bandid =0 and unitband = 1 and floorband = 2 and roomband =3\r\n", 0},
         {"update tbltemp set\r\nisstatus =3, dimhign=1, dimcentre=2, dimlow=3, coldhign=4, coldcentre=5, coldlow=6\r\n"
@@ -118,12 +119,25 @@ TEST_F(DialectFileTest, ProgramStatementsRun)
          "values('admin','pw',0, 0,0,0,1,1,1,1,1,1,1,1,1,1,1,1)\r\n", 1},
         {"select * from user_password\r\nwhere\r\nUSER_NAME ='admin'\r\n", -1},
         {"Select * from user_password\r\nwhere\r\nuser_name = 'Admin' and password = 'pw'", -1},
+        {"update user_password set\r\nPASSWORD ='new', canschemeset=1, canctrlroomfengji=1, canlistmsg=1, canprint=1, "
+         "canviewreport=1, cansystemadmin=1, canviewroomstate=1, canviewrealstate=1, canctrlroomstate=1,  canuserman=1, "
+         "canviewlog=1, canviewfloor=1\r\nwhere user_name = 'admin'\r\n", 1},
         {"select * from user_group \r\nwhere\r\nGROUP_TYPE=0", -1},
         {"Insert into system_run_log(msg_title, msg_content, msg_type)values('用户登录', 'admin登录服务器', 1)", 1},
         {"Insert into room_ip_list(build_num, floor_num, room_num, rmname, ip_addr)\r\nvalues(1, 2,3,'A301', 0)\r\n", 1},
         {"update room_ip_list set\r\nip_addr =16909060\r\nwhere build_num = 1 and floor_num = 2 and room_num =3\r\n", 1},
         {"Select * from room_ip_list where RMNAME = 'a301'", -1},
+        {"Select * from room_ip_list\r\nwhere\r\nbuild_num = 1 and floor_num = 2 and room_num =3", -1},
+        {"update room_ip_list set\r\nip_addr2 =16909061\r\nwhere build_num = 1 and floor_num = 2 and room_num =3\r\n", 1},
+        {"Select RMNAME from room_ip_list\r\nwhere\r\nbuild_num = 1 and floor_num = 2 and room_num =3", -1},
+        {"update room_ip_list set\r\nrmname ='A302'\r\nwhere build_num = 1 and floor_num = 2 and room_num =3\r\n", 1},
+        {"update room_ip_list set\r\naddr =7\r\nwhere build_num = 1 and floor_num = 2 and room_num =3\r\n", 1},
+        {"Insert into room_ip_list(build_num, floor_num, room_num, ip_addr)\r\nvalues(1, 2,4,16909060)\r\n", 1},
+        {"Insert into room_ip_list(build_num, floor_num, room_num, ip_addr2, ip_addr)\r\nvalues(1, 2,5,16909061,0)\r\n", 1},
+        {"Insert into room_ip_list(build_num, floor_num, room_num, addr, ip_addr)\r\nvalues(1, 2,6,9, 0)\r\n", 1},
         {"Insert into build_name(build_num, BDNAME)\r\nvalues(1, '主楼')\r\n", 1},
+        {"Select BDNAME from build_name\r\nwhere\r\nbuild_num = 1", -1},
+        {"update build_name set\r\nBDNAME ='东楼'\r\nwhere build_num = 1\r\n", 1},
         {"select * from event_msg_list\r\nwhere\r\nMSG_INDEX > 0", -1},
         {"UpdateSysOptions 16,1,'0'", 1},
         {"use velto", 0},
@@ -140,9 +154,14 @@ TEST_F(DialectFileTest, ProgramStatementsRun)
     EXPECT_EQ(QueryField("select * from ##REALTIMEROOM", "CALL"), "1");
     EXPECT_EQ(QueryField("select * from ##REALTIMEROOM", "INDEX"), "1");
     EXPECT_EQ(QueryField("select MAX(MSG_INDEX) as RET from event_msg_list", "RET"), "1");
-    EXPECT_EQ(QueryField("Select * from room_ip_list where RMNAME = 'a301'", "room_num"), "3");
+    EXPECT_EQ(QueryField("Select * from room_ip_list where RMNAME = 'a302'", "room_num"), "3");
     EXPECT_EQ(QueryField("select * from sysoptions where Optioncode=16", "Disabled"), "1");
     EXPECT_EQ(QueryField("select * from lock_log", "time"), "2016-05-11 08:03:09");
+    EXPECT_EQ(QueryField("Select * from room_ip_list where RMNAME = 'a302'", "addr"), "7");
+    EXPECT_EQ(QueryField("Select * from room_ip_list where RMNAME = 'a302'", "ip_addr2"), "16909061");
+    EXPECT_EQ(QueryField("select count(*) as n from room_ip_list", "n"), "4");
+    EXPECT_EQ(QueryField("select BDNAME from build_name where build_num = 1", "BDNAME"), "东楼");
+    EXPECT_EQ(QueryField("select PASSWORD from user_password where user_name = 'admin'", "PASSWORD"), "new");
 }
 
 TEST_F(DialectFileTest, ColumnLengthIsNullForAMissingColumn)

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -147,6 +148,83 @@ TEST(RoomArchive, StoresTheFieldsAtTheirOffsets)
     EXPECT_EQ(ReadLe32(b, 50), 6u);
     EXPECT_EQ(ReadLe64(b, 54), 0x0102030405060708u);
     EXPECT_EQ(ReadLe64(b, 134), UINT64_MAX);
+}
+
+// Every field of the archive form at its offset, each with a value of its
+// own so that a swapped or shifted field shows.
+TEST(RoomArchive, EveryFieldAtItsOffset)
+{
+    CRoom room;
+    struct Field {
+        size_t offset;
+        size_t size;
+        uint64_t value;
+    };
+    std::vector<Field> fields;
+    int32_t next = 0x11000000;
+    size_t at = 0;
+    for (int32_t *f : {&room.m_buildNum, &room.m_floorNum, &room.m_roomNum, &room.m_spare1, &room.m_inService,
+                       &room.m_spare2, &room.m_rcuStatus, &room.m_pmsState}) {
+        *f = ++next;
+        fields.push_back({at, 4, static_cast<uint32_t>(*f)});
+        at += 4;
+    }
+    room.m_spare3 = 0xA1B2;
+    fields.push_back({at, 2, 0xA1B2});
+    at += 2;
+    room.m_changed = ++next;
+    fields.push_back({at, 4, static_cast<uint32_t>(room.m_changed)});
+    at += 4;
+    room.m_rcuIp = 0xC0A80114;
+    fields.push_back({at, 4, 0xC0A80114});
+    at += 4;
+    for (int32_t *f : {&room.m_online, &room.m_rangeAlarm, &room.m_doorAlarm}) {
+        *f = ++next;
+        fields.push_back({at, 4, static_cast<uint32_t>(*f)});
+        at += 4;
+    }
+    int64_t time = 0x0100000000000000LL;
+    for (int64_t *t : {&room.m_lastHeard, &room.m_doorTime, &room.m_callTime, &room.m_cleanTime, &room.m_dndTime,
+                       &room.m_checkoutTime, &room.m_serviceTime, &room.m_safeTime, &room.m_cardTime,
+                       &room.m_laundryTime, &room.m_pickupTime}) {
+        *t = time += 0x0101010101LL;
+        fields.push_back({at, 8, static_cast<uint64_t>(*t)});
+        at += 8;
+    }
+    ASSERT_EQ(at, CRoom::kArchiveSize);
+    ASSERT_EQ(fields.size(), 25u);
+    EXPECT_EQ(fields[9].offset, 34u);   // m_changed, after the 2-byte spare
+    EXPECT_EQ(fields[14].offset, 54u);  // m_lastHeard
+    EXPECT_EQ(fields[24].offset, 134u); // m_pickupTime
+
+    platform::CArchive out;
+    room.Serialize(out);
+    const std::vector<uint8_t> &b = out.Bytes();
+    ASSERT_EQ(b.size(), CRoom::kArchiveSize);
+    for (const Field &f : fields) {
+        uint64_t v = 0;
+        for (size_t i = 0; i < f.size; ++i)
+            v |= uint64_t{b[f.offset + i]} << (8 * i);
+        EXPECT_EQ(v, f.value) << "offset " << f.offset;
+    }
+
+    // Loading gives every one of them back and leaves the rest of the target.
+    CRoom target;
+    target.m_doorOpen = 5;
+    target.m_gatewayIp = 6;
+    target.m_reportWord = 7;
+    std::memcpy(target.m_name, "kept", 4);
+    platform::CArchive in(b);
+    target.Serialize(in);
+    ASSERT_TRUE(in.Ok());
+    EXPECT_EQ(in.Position(), CRoom::kArchiveSize);
+    platform::CArchive again;
+    target.Serialize(again);
+    EXPECT_EQ(again.Bytes(), b);
+    EXPECT_EQ(target.m_doorOpen, 5);
+    EXPECT_EQ(target.m_gatewayIp, 6u);
+    EXPECT_EQ(target.m_reportWord, 7u);
+    EXPECT_STREQ(target.m_name, "kept");
 }
 
 TEST(RoomArchive, LoadGivesBackTheArchivedFieldsOnly)
