@@ -100,3 +100,17 @@ TEST_F(FloorPanelTest, ShortMaskReadsItsMissingBytesAsZero)
     EXPECT_EQ(Room(1, 3, 1).m_call, 1);
     EXPECT_EQ(Room(1, 3, 17).m_call, 0);
 }
+
+TEST_F(FloorPanelTest, FailedStatementsChangeNothingInMemory)
+{
+    SeedExec("drop table event_msg_list");
+    const int firstLine = LogLines();
+    Send(PanelMask(1, 3, 0x0091, 1));
+    const CRoom &room = Room(1, 3, 1);
+    EXPECT_EQ(room.m_call, 1);
+    EXPECT_EQ(room.m_callTime, m_now);
+    EXPECT_EQ(room.m_changed, 1);
+    EXPECT_EQ(m_server->m_newEvent, 1);
+    EXPECT_EQ(LiveRoom(1, 3, 1, "CALL"), 1);
+    EXPECT_EQ(LogLinesSince(firstLine), std::vector<std::string>{"1|301房间状态改变 (code:2)"});
+}
