@@ -9,7 +9,6 @@
 namespace {
 
 constexpr size_t kMaskOffset = 26;
-constexpr size_t kPanelLength = kMaskOffset + 4;
 constexpr int kPanelRooms = 32;
 constexpr int kCallChangeCode = 2;
 
@@ -19,9 +18,7 @@ void CKelvorDlg::OnPanelCallMask(int64_t now, int build, int floor, int, int cod
 {
     if (code != 0x0091 && code != 0x0092)
         return;
-    // A datagram without the whole mask would read as every call cleared.
-    if (static_cast<size_t>(m_recvLength) < kPanelLength)
-        return;
+    // Mask bytes past a short datagram read as 0 (the dispatcher zeroes them).
     const uint32_t mask = frame::GetU32Le(m_recvBuf + kMaskOffset);
     for (int roomNum = 1; roomNum <= kPanelRooms; ++roomNum) {
         CRoom *room = m_hotel.FindRoom(build, floor, roomNum);

@@ -23,8 +23,9 @@ enum class UnitReading { Absent, InRange, OutOfRange };
 void CKelvorDlg::OnRcuStatusReport(int64_t now, CRoom *room, int code)
 {
     const ReportLayout &layout = code == kStatusShort ? status_report::ShortReport() : status_report::FullReport();
-    // A report cut short would read as every state switched off.
-    if (!room || static_cast<size_t>(m_recvLength) < layout.length)
+    // The dispatcher zeroes the buffer past the datagram, so a report
+    // shorter than its layout reads its missing bytes as 0.
+    if (!room)
         return;
     const uint8_t *report = m_recvBuf;
     const uint8_t cardType = report[layout.cardTypeOffset];

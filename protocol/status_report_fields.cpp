@@ -106,8 +106,8 @@ constexpr FanCoilUnit kFullUnits[] = {
     {1, 63, 68, 4},
 };
 
-const ReportLayout kFull{true, 79, 38, 41, kFullStored, kFullUnits};
-const ReportLayout kShort{false, 49, 22, 25, kShortStored, {}};
+const ReportLayout kFull{true, 38, 41, kFullStored, kFullUnits};
+const ReportLayout kShort{false, 22, 25, kShortStored, {}};
 
 } // namespace
 

@@ -7,7 +7,6 @@
 #include "protocol/event_types.h"
 #include "protocol/statement_forms.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -59,7 +58,6 @@ struct FanCoilUnit {
 
 struct ReportLayout {
     bool full;
-    size_t length;          // bytes the layout needs
     uint8_t cardTypeOffset; // card type of every event row
     uint8_t cardNumberOffset;
     std::span<const StoredField> stored;

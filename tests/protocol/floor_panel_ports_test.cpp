@@ -71,12 +71,10 @@ TEST_F(FloorPanelTest, RowsCarryNoCardWhateverTheDatagramHolds)
     EXPECT_EQ(EventRows(), (std::vector<EventRowSeen>{{2, 3, "紧急呼叫", 0, 0}}));
 }
 
-TEST_F(FloorPanelTest, OtherCodesShortMasksAndUnknownFloorsTouchNothing)
+TEST_F(FloorPanelTest, OtherCodesAndUnknownFloorsTouchNothing)
 {
     const int firstLine = LogLines();
     Send(PanelMask(1, 3, 0x0093, 5));
-    TestFrame cut(28, 6, 0x0091, 1, 3, 0);
-    Send(cut);
     Send(PanelMask(1, 4, 0x0091, 5));
     Send(PanelMask(2, 3, 0x0091, 5));
     EXPECT_TRUE(EventRows().empty());
@@ -86,4 +84,33 @@ TEST_F(FloorPanelTest, OtherCodesShortMasksAndUnknownFloorsTouchNothing)
     // A panel datagram is no room unit's: no address learnt, nothing counted.
     EXPECT_EQ(Room(1, 3, 1).m_rcuPort, 0);
     EXPECT_EQ(m_server->m_rcuRecvCount, 0);
+}
+
+// Mask bytes a short datagram does not carry read as 0, never as what the
+// datagram before left in the receive buffer.
+TEST_F(FloorPanelTest, ShortMaskReadsItsMissingBytesAsZero)
+{
+    Send(PanelMask(1, 3, 0x0091, 0x00010001)); // rooms 1 and 17
+    TestFrame cut(28, 6, 0x0091, 1, 3, 0);
+    cut.Set(26, 1);
+    Send(cut);
+    const std::vector<EventRowSeen> rows = EventRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2], (EventRowSeen{17, 4, "解除紧急呼叫", 0, 0}));
+    EXPECT_EQ(Room(1, 3, 1).m_call, 1);
+    EXPECT_EQ(Room(1, 3, 17).m_call, 0);
+}
+
+TEST_F(FloorPanelTest, FailedStatementsChangeNothingInMemory)
+{
+    SeedExec("drop table event_msg_list");
+    const int firstLine = LogLines();
+    Send(PanelMask(1, 3, 0x0091, 1));
+    const CRoom &room = Room(1, 3, 1);
+    EXPECT_EQ(room.m_call, 1);
+    EXPECT_EQ(room.m_callTime, m_now);
+    EXPECT_EQ(room.m_changed, 1);
+    EXPECT_EQ(m_server->m_newEvent, 1);
+    EXPECT_EQ(LiveRoom(1, 3, 1, "CALL"), 1);
+    EXPECT_EQ(LogLinesSince(firstLine), std::vector<std::string>{"1|301房间状态改变 (code:2)"});
 }

@@ -301,17 +301,37 @@ TEST_F(StatusReportTest, RoomOutOfServiceIsHandledWithoutALiveRoomRow)
     EXPECT_EQ(Room(1, 2, 0).m_doorOpen, 1);
 }
 
-TEST_F(StatusReportTest, ReportCutShortIsDropped)
+// What a short report does not carry reads as 0, never as what an earlier,
+// longer datagram left in the receive buffer.
+TEST_F(StatusReportTest, ReportCutShortReadsMissingBytesAsZero)
 {
+    Send(QuietFullReport(1, 2, 5).Set(49, 1).Set(77, 1));
+    Send(QuietShortReport(1, 2, 6).Set(40, 7).Set32(45, 0x01020304));
+    ClearMarks();
+    m_now += 4;
     TestFrame full(60, 0, 0x0084, 1, 2, 5);
-    full.Set(49, 1);
-    TestFrame shortForm(40, 0, 0x0081, 1, 2, 5);
-    shortForm.Set(33, 1);
+    full.Set(49, 1).Set(36, 22).Set(37, 22).Set(50, 30);
     Send(full);
+    std::vector<EventRowSeen> rows = EventRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2], (EventRowSeen{5, 25, "请求洗衣服务结束", 0, 0}));
+    EXPECT_EQ(LiveRoom(1, 2, 5, "SERVICE"), 0);
+    CRoom &five = Room(1, 2, 5);
+    EXPECT_EQ(five.m_doorOpen, 1);
+    EXPECT_EQ(five.m_laundryRequest, 0);
+    EXPECT_EQ(five.m_reportWord, 0u);
+    EXPECT_EQ(five.m_lastHeard, m_now);
+
+    TestFrame shortForm(40, 0, 0x0081, 1, 2, 6);
+    shortForm.Set(33, 1);
     Send(shortForm);
-    EXPECT_TRUE(EventRows().empty());
-    EXPECT_EQ(Room(1, 2, 5).m_lastHeard, 0);
-    EXPECT_EQ(Room(1, 2, 5).m_online, 0);
+    rows = EventRows();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[3], (EventRowSeen{6, 11, "房门打开", 0, 0}));
+    CRoom &six = Room(1, 2, 6);
+    EXPECT_EQ(six.m_runTime, 0);
+    EXPECT_EQ(six.m_reportWord, 0u);
+    EXPECT_EQ(six.m_lastHeard, m_now);
 }
 
 TEST_F(StatusReportTest, FailedStatementsChangeNothingInMemory)
