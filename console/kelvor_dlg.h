@@ -290,10 +290,11 @@ private:
     void FreeOnlineClients();
     // protocol/room_monitor.cpp: one pass of the room monitor.
     void ScanRooms();
-    // pms/pms_udp.cpp: a foxhis command that came as a UDP datagram, the
-    // document positioned on its "func" child, with its "ver" attribute; the
-    // sender is m_senderAddr. pms/pms_poller.cpp: the PMS room-state poller.
-    void OnPmsUdpCommand(CXmlDoc &command, const std::string &version);
+    // pms/pms_udp.cpp: a well-formed datagram, parsed into the document,
+    // from the sender's dotted address; true when it was a foxhis command
+    // (root "foxhis" with a "func" child), handled and answered.
+    // pms/pms_poller.cpp: the PMS room-state poller.
+    bool OnPmsDatagram(CXmlDoc &datagram, const char *senderAddress);
     void StartPmsThread();
 
     // Timer work.

@@ -36,7 +36,7 @@ public:
     void HandleTcpCommand(const char *command);
     // A foxhis datagram: the document stands on the "func" child of its root,
     // whose "ver" attribute is given. The reply goes to the PMS by UDP.
-    void HandleUdpCommand(CXmlDoc &command, const std::string &version);
+    void HandleUdpCommand(CXmlDoc &command, const std::string &version, const char *senderAddress);
 
 private:
     // The texts of one XML channel.
@@ -62,7 +62,7 @@ private:
     void BuildReply(CXmlDoc &reply, PmsLanguage language, const std::string &version, const std::string &function,
                     const PmsRememberedTexts &texts, int msgCode);
     void SendTcpReply(const std::string &text);
-    void SendUdpReply(const std::string &text);
+    void SendUdpReply(const std::string &text, const char *senderAddress);
     CADOMyRecordset &Recordset();
     void Log(const char *format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -16,7 +16,14 @@ namespace {
 
 constexpr unsigned long kPauseMs = 10;
 
-void Pause() { QThread::msleep(kPauseMs); }
+// The 10 ms pause, in 1 ms steps that look at the stop flag: shutdown waits
+// for this thread, and a plain 10 ms sleep would put the end a little past
+// 10 ms after the flag.
+void Pause(const std::atomic<int> &stop)
+{
+    for (unsigned long slept = 0; slept < kPauseMs && !stop; ++slept)
+        QThread::msleep(1);
+}
 
 // One room's query; false when it failed (the caller tries the same room
 // again). A room without a row is left alone.
@@ -47,7 +54,7 @@ int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const st
     const auto failed = [&] {
         if (progress)
             ++progress->failures;
-        Pause();
+        Pause(stop);
     };
     while (!stop) {
         for (CRoom *room = walker.First(); room && !stop;) {
@@ -66,7 +73,7 @@ int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const st
             break;
         if (progress)
             ++progress->passes;
-        Pause();
+        Pause(stop);
     }
     return 0;
 }

@@ -7,22 +7,29 @@
 
 #include <cstring>
 
-void CKelvorDlg::OnPmsUdpCommand(CXmlDoc &command, const std::string &version)
+bool CKelvorDlg::OnPmsDatagram(CXmlDoc &datagram, const char *senderAddress)
 {
-    m_pmsCommands.HandleUdpCommand(command, version);
+    datagram.SetPosition(0, 0, 0);
+    if (!datagram.FindNext("foxhis"))
+        return false;
+    const std::string version = datagram.GetAttribute("ver");
+    if (!datagram.FindNextChild("func"))
+        return false;
+    m_pmsCommands.HandleUdpCommand(datagram, version, senderAddress);
+    return true;
 }
 
-void CPmsCommands::HandleUdpCommand(CXmlDoc &command, const std::string &version)
+void CPmsCommands::HandleUdpCommand(CXmlDoc &command, const std::string &version, const char *senderAddress)
 {
     RunXmlCommand(command, version, PmsLanguage::Foxhis, {m_udpTexts, m_udpRoom2, m_udpReply});
-    SendUdpReply(m_udpReply.GetText());
+    SendUdpReply(m_udpReply.GetText(), senderAddress);
 }
 
-void CPmsCommands::SendUdpReply(const std::string &text)
+void CPmsCommands::SendUdpReply(const std::string &text, const char *senderAddress)
 {
-    char address[16];
+    char address[16] = {};
     if (m_dlg.m_hmsIpAuto != 0)
-        std::memcpy(address, m_dlg.m_senderAddr, sizeof address);
+        std::strncpy(address, senderAddress, sizeof address - 1);
     else
         FormatIPv4(m_dlg.m_hmsIp, address);
     if (text.size() <= sizeof m_dlg.m_sendBuf) {

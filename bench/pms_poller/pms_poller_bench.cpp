@@ -3,7 +3,9 @@
 //   1. the time of one pass (one query per room);
 //   2. how long a change of RMSTATE takes to be marked;
 //   3. the cost of the UI thread's live-room updates with and without the
-//      poller reading beside them.
+//      poller reading beside them;
+//   4. how long the thread takes to end once the stop flag is set, while it
+//      polls and while every query fails.
 //   build/bench/pms_poller/pms_poller_bench [seconds]
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
@@ -107,8 +109,24 @@ int main(int argc, char **argv)
         QThread::yieldCurrentThread();
     const double latency = Seconds(changed);
     const double beside = UpdateCost(db);
+    auto stopping = Clock::now();
     stop = 1;
     thread->wait();
+    const double stopPolling = Seconds(stopping);
+
+    // Without the table every query fails and the poller retries every 10 ms;
+    // the stop flag must still end it at once.
+    MustExec(db, "drop table ##REALTIMEROOM");
+    std::atomic<int> stopFailing{0};
+    PmsPollerProgress failing;
+    thread.reset(QThread::create([&] { PollPmsRoomStates(hotel, db, stopFailing, &failing); }));
+    thread->start();
+    while (failing.failures < 5)
+        QThread::msleep(1);
+    stopping = Clock::now();
+    stopFailing = 1;
+    thread->wait();
+    const double stopWhileFailing = Seconds(stopping);
 
     std::printf("rooms                         %d\n", hotel.GetTotalRooms());
     std::printf("one pass                      %.1f ms (%d passes in %.1f s)\n", passTime * 1e3, passes, seconds);
@@ -116,5 +134,7 @@ int main(int argc, char **argv)
     std::printf("live-room update, alone       %.1f us\n", alone * 1e6);
     std::printf("live-room update, poller on   %.1f us\n", beside * 1e6);
     std::printf("failed poller statements      %d\n", progress.failures.load());
+    std::printf("stop flag to end, polling     %.2f ms\n", stopPolling * 1e3);
+    std::printf("stop flag to end, failing     %.2f ms\n", stopWhileFailing * 1e3);
     return 0;
 }

@@ -2,8 +2,8 @@
 // database open, and joined by shutdown.
 #include "support/server_fixture.h"
 
-
 #include "database/ado_recordset.h"
+#include "database/engine_settings.h"
 #include "platform/gbk.h"
 
 #include <QTest>
@@ -53,6 +53,14 @@ TEST_F(ServerPollerTest, OtherTypesStartNoPoller)
         EXPECT_EQ(m_server->m_pmsThread, nullptr) << type;
         Stop();
     }
+    // Type 2 on a database server that does not answer: no poller either.
+    SetSetting("Interface Configuration/HMS INTERFACE", 2);
+    database::EngineSettings settings;
+    settings.directory = Path(QStringLiteral("missing-folder"));
+    database::SetEngineSettings(settings);
+    Start();
+    EXPECT_EQ(m_server->Mode(), StartMode::WithoutDatabase);
+    EXPECT_EQ(m_server->m_pmsThread, nullptr);
 }
 
 // The PMS software is another program: it changes RMSTATE in the live-room

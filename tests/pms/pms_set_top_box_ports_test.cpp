@@ -74,14 +74,16 @@ TEST_F(SetTopBoxTest, UnknownRoomsAndHostileNamesReachNobody)
     Exec("insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, RMNAME) values(1, 2, 3, 'Garden')");
     const std::string rowsBefore = Field("select count(*) as n from room_ip_list", "n");
     PlaceUnit(1, 2, 3);
-    const char *cases[] = {"x' or '1'='1:5:9", "x'; delete from room_ip_list; --:1:1", "99999:1:1", ":1:1"};
+    // A GBK lead byte before the quote must not swallow it.
+    const char *cases[] = {"x' or '1'='1:5:9", "x'; delete from room_ip_list; --:1:1", "\x81' or '1'='1:5:9",
+                           "99999:1:1", ":1:1"};
     for (const char *command : cases) {
         EXPECT_EQ(Command(command), "") << command;
         EXPECT_TRUE(Frames().empty()) << command;
         const std::vector<std::string> lines = NewLogLines();
         ASSERT_EQ(lines.size(), 2u);
         const std::string a(command, std::strchr(command, ':'));
-        EXPECT_EQ(lines[1], Utf8("<机顶盒>找不到该房间号") + a);
+        EXPECT_EQ(lines[1], Utf8(("<机顶盒>找不到该房间号" + a).c_str()));
     }
     EXPECT_EQ(Field("select count(*) as n from room_ip_list", "n"), rowsBefore);
     EXPECT_EQ(Field("select RMNAME from room_ip_list where BUILD_NUM=1 and FLOOR_NUM=2 and ROOM_NUM=3", "RMNAME"),

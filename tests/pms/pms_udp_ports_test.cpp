@@ -59,6 +59,23 @@ TEST_F(PmsUdpTest, AutoAddressAnswersTheSenderAtThePmsPort)
     EXPECT_FALSE(m_sender.hasPendingDatagrams());
 }
 
+// A reply that echoes a long command does not fit the 3000-byte send buffer:
+// it leaves whole, as one datagram, and is counted like any other.
+TEST_F(PmsUdpTest, ReplyLongerThanTheSendBufferLeavesWhole)
+{
+    m_server->m_hmsIpAuto = 1;
+    const std::string func(2900, 'F');
+    const std::string command = "<foxhis ver=\"2\"><func>" + func + "</func><id>&amp;</id></foxhis>";
+    ASSERT_LE(command.size(), 3000u);
+    const std::string wanted = "<foxhis ver=\"2\" mode=\"response\">\r\n<func>" + func +
+                               "</func>\r\n<id>&amp;</id>\r\n<pc_id/>\r\n<msgcode>3</msgcode>\r\n<msg>none</msg>\r\n"
+                               "</foxhis>\r\n";
+    ASSERT_GT(wanted.size(), 3000u);
+    const int sent = m_server->m_clientSendCount;
+    EXPECT_EQ(Datagram(command), wanted);
+    EXPECT_EQ(m_server->m_clientSendCount, sent + 1);
+}
+
 // TCP and UDP keep their texts apart.
 TEST_F(PmsUdpTest, RemembersItsOwnTexts)
 {
