@@ -32,7 +32,8 @@ bool CADODatabase::OpenSibling(const CADODatabase &primary)
         settings = other->Settings();
         user = other->User();
         password = other->Password();
-        m_connectionString = primary.m_connectionString;
+        // Read under the primary's lock: the UI thread may be reopening it.
+        m_connectionString = other->ConnectionString();
     }
     database::ComError error;
     if (m_connection->Open(settings, m_connectionString, user, password, &error))

@@ -85,6 +85,7 @@ bool DbConnection::Open(const EngineSettings &settings, const std::string &conne
     m_settings = settings;
     m_user = user;
     m_password = password;
+    m_connectionString = connectionString;
     const bool ok = settings.engine == Engine::Embedded ? OpenEmbedded(connectionString, user, error)
                                                         : OpenOdbc(connectionString, user, password, error);
     m_open = ok;

@@ -47,6 +47,7 @@ public:
     EngineSettings Settings() const { return m_settings; }
     std::string User() const { return m_user; }
     std::string Password() const { return m_password; }
+    std::string ConnectionString() const { return m_connectionString; }
 
 private:
     bool OpenEmbedded(const std::string &connectionString, const std::string &user, ComError *error);
@@ -66,6 +67,7 @@ private:
     QString m_directory; // embedded: the resolved folder of velto.db
     std::string m_user;
     std::string m_password;
+    std::string m_connectionString;
 };
 
 } // namespace database
