@@ -88,8 +88,8 @@ struct Reply {
     PayloadWriter write;
 };
 
-// Reply 0x81 may span two datagrams; 0x8E must stay one datagram whose
-// length field tells the truth.
+// Reply 0x81 may span two datagrams; every other reply is one datagram of as
+// much as the buffer holds, its length field saying at most 1450.
 const Reply kReplies[] = {
     {MSG_BLOCK26, 0, WriteBlock<stBlock26, &CMsg::m_block26>},
     {MSG_HOTEL_INFO, frame::kClientSplitMax, WriteLayout},
@@ -100,7 +100,7 @@ const Reply kReplies[] = {
     {MSG_TIME_ANSWER, 0, WriteBlock<stTimeAnswer, &CMsg::m_timeAnswer>},
     {MSG_EVENT, 0, WriteEvent},
     {MSG_PARAMS_ANSWER, 0, WriteParamBlock},
-    {MSG_ONLINE_LIST_ANSWER, frame::kClientSplitLength, WriteOnlineList},
+    {MSG_ONLINE_LIST_ANSWER, 0, WriteOnlineList},
     {MSG_BUILD_INFO, 0, WriteBuild},
 };
 

@@ -35,7 +35,7 @@ struct ClientFrameContext {
 //   true) gives the continuation, the first (result - 1428) bytes.
 // Bytes 18..21 are left as the buffer holds them. A layout list (0x81) is cut
 // after the last item that fits in two datagrams and an online list (0x8E)
-// after the last client that fits in 1450 bytes, the count line saying how
+// after the last client that fits the buffer, the count line saying how
 // many follow. A reply that does not fit otherwise is not built: the result
 // is then 0 and nothing is to be sent.
 uint16_t BuildClientFrame(uint8_t *frame, size_t size, const CMsg &msg, bool secondPart,

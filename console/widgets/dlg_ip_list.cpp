@@ -53,6 +53,7 @@ CDlgIPlist::CDlgIPlist(CKelvorDlg *server, QWidget *parent) : QDialog(parent), m
     m_list = new CMyListCtrl(this);
     m_list->setObjectName("1015");
     InsertColumns(m_list, kColumns, static_cast<int>(std::size(kColumns)));
+    m_list->setShowGrid(true);
     m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_list->verticalHeader()->setMinimumSectionSize(kRowHeight);
     m_list->verticalHeader()->setDefaultSectionSize(kRowHeight);

@@ -199,12 +199,15 @@ void CKelvorWindow::OnDestroy()
 
 void CKelvorWindow::OnTrayShowHide()
 {
-    if (!isVisible()) {
+    if (!isVisible() || isMinimized()) {
         showNormal();
         raise();
         activateWindow();
-    } else {
+    } else if (m_hasTray) {
         hide();
+    } else {
+        // Hidden without a tray icon, nothing could bring the window back.
+        showMinimized();
     }
 }
 

@@ -14,7 +14,7 @@ void InsertColumns(QTableWidget *list, const ListColumn *columns, int count)
         list->setColumnWidth(i, columns[i].width);
     }
     list->verticalHeader()->hide();
-    list->setShowGrid(true);
+    list->setShowGrid(false);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -27,7 +27,9 @@ QString ChooseFileInWorkingDirectory(QWidget *parent, bool save, const QString &
     dialog.setObjectName(QStringLiteral("backupFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setDirectory(QDir::current());
+    // Qt takes the pattern from the last parentheses; the entry shows without it.
     dialog.setNameFilter(QStringLiteral("backup file (*.bak) (*.bak)"));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("bak"));

@@ -167,22 +167,28 @@ TEST(BuildClientFrame, OnlineListRepliesListEveryClient)
     EXPECT_EQ(buf.Text(22, 22 + text.size()), text);
 }
 
-TEST(BuildClientFrame, LongOnlineListIsCutAfterTheLastClientThatFits1450Bytes)
+// Each client below takes 51 + 16 = 67 bytes.
+TEST(BuildClientFrame, LongOnlineListIsWholeUnderLengthField1450AndCutOnlyAtTheBuffer)
 {
-    Clients clients;
-    const std::string name(50, 'u');
-    const std::string address = "192.168.100.200";
-    for (int i = 0; i < 40; ++i)
-        clients.entries.emplace_back(name, address);
-    // Each client takes 51 + 16 = 67 bytes; 1450 - 22 - 3 ("21\n") leaves room for 21.
-    Buffer buf;
-    CMsg msg = Reply(MSG_ONLINE_LIST_ANSWER);
-    const uint16_t total = BuildClientFrame(buf.data(), buf.bytes.size(), msg, false, ClientFrameContext{&clients});
-    EXPECT_EQ(total, 22 + 3 + 21 * 67);
-    EXPECT_EQ(buf.Text(22, 25), "21\n");
-    EXPECT_EQ(frame::GetU16Be(buf.data()), total);
-    EXPECT_EQ(buf.Text(total - 16, total), address + "\n");
-    EXPECT_EQ(buf.bytes[total], 0xA5);
+    struct Case {
+        int clients;
+        int listed;
+    };
+    // 40 clients: 2705 bytes, all of them; 50 would be 3375: 3000 - 22 - 3 ("44\n") holds 44.
+    for (const Case c : {Case{40, 40}, Case{50, 44}}) {
+        Clients clients;
+        for (int i = 0; i < c.clients; ++i)
+            clients.entries.emplace_back(std::string(50, 'u'), "192.168.100.200");
+        Buffer buf;
+        CMsg msg = Reply(MSG_ONLINE_LIST_ANSWER);
+        const uint16_t total = BuildClientFrame(buf.data(), buf.bytes.size(), msg, false, ClientFrameContext{&clients});
+        EXPECT_EQ(total, 22 + 3 + c.listed * 67) << c.clients;
+        EXPECT_EQ(buf.Text(22, 25), std::to_string(c.listed) + "\n");
+        EXPECT_EQ(frame::GetU16Be(buf.data()), 1450) << "length field";
+        EXPECT_EQ(buf.bytes[14], 0) << "one datagram";
+        EXPECT_EQ(buf.Text(total - 16, total), "192.168.100.200\n");
+        EXPECT_EQ(buf.bytes[total], 0xA5);
+    }
 }
 
 TEST(BuildClientFrame, TooSmallBufferIsRefused)

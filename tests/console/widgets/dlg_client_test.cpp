@@ -43,6 +43,7 @@ TEST_F(ClientListTest, ColumnsAndAnEmptyList)
     EXPECT_EQ(m_dialog->windowTitle(), T("在线联机用户"));
     const char *titles[] = {"序号", "用户名称", "用户身份", "IP地址", "端口号", "登录时间", "连接时间"};
     const int widths[] = {42, 78, 60, 94, 50, 128, 60};
+    EXPECT_FALSE(list->showGrid()) << "only the address table has grid lines";
     ASSERT_EQ(list->columnCount(), 7);
     for (int c = 0; c < 7; ++c) {
         EXPECT_EQ(list->horizontalHeaderItem(c)->text(), T(titles[c]));

@@ -70,6 +70,7 @@ TEST_F(IpListTest, RowsShowEveryRoomInService)
 
     CMyListCtrl *list = m_dialog->List();
     EXPECT_EQ(m_dialog->windowTitle(), T("房间IP对应表"));
+    EXPECT_TRUE(list->showGrid());
     ASSERT_EQ(list->columnCount(), 9);
     const char *titles[] = {"序号", "楼号", "房间号", "楼名", "显示房名", "IP地址", "空调网关", "编码", "运行时间"};
     const int widths[] = {40, 42, 56, 78, 78, 115, 115, 42, 60};

@@ -66,11 +66,17 @@ TEST_F(WindowTest, EnterEscapeAndCloseNeverEndIt)
 
 TEST_F(WindowTest, ShowHideTogglesTheWindow)
 {
-    m_window.show();
-    m_window.OnTrayShowHide();
-    EXPECT_FALSE(m_window.isVisible());
-    m_window.OnTrayShowHide();
-    EXPECT_TRUE(m_window.isVisible());
+    for (const bool tray : {true, false}) {
+        m_window.m_hasTray = tray;
+        m_window.show();
+        m_window.OnTrayShowHide();
+        // Without a tray icon the window only minimises, so it can come back.
+        EXPECT_EQ(m_window.isVisible(), !tray) << tray;
+        EXPECT_EQ(m_window.isMinimized(), !tray) << tray;
+        m_window.OnTrayShowHide();
+        EXPECT_TRUE(m_window.isVisible()) << tray;
+        EXPECT_FALSE(m_window.isMinimized()) << tray;
+    }
 }
 
 TEST_F(WindowTest, StatusRefreshShowsTheClosedDatabaseAndTheLog)
