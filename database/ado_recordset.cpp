@@ -171,9 +171,10 @@ int CADORecordset::GetRecordCount()
     if (!m_connection)
         return 0;
     std::lock_guard lock(m_connection->Mutex());
-    if (!Readable() || !HasRow())
+    // The rows are all read at Exec, so the count is known wherever the
+    // current row stands, and asking for it moves nothing.
+    if (!Readable())
         return 0;
-    m_row = 0;
     return static_cast<int>(m_rowCount);
 }
 

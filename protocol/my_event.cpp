@@ -11,7 +11,8 @@ int CMyEvent::FormatText(char *out, size_t size) const
 {
     // The note and the title come from the database and may be of any length,
     // so the text is measured before a byte of it is written.
-    char head[80];
+    // Five 32-bit numbers, a 64-bit index and six newlines take at most 81 bytes.
+    char head[96];
     const int headLength = std::snprintf(head, sizeof head, "%d\n%d\n%d\n%" PRId64 "\n%d\n%d\n", m_buildNum,
                                          m_floorNum, m_roomNum, static_cast<int64_t>(m_msgIndex), m_unitNum,
                                          m_msgType);

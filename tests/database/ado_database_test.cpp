@@ -148,13 +148,22 @@ TEST_F(RecordsetTest, UnreadableFieldsFailAndLeaveTheTextUnchanged)
     EXPECT_EQ(recordset.GetLastError(), database::kErrNoCurrentRecord);
 }
 
-TEST_F(RecordsetTest, RecordCountWalksAndReturnsToTheFirstRow)
+TEST_F(RecordsetTest, RecordCountIsTheWholeResultAndMovesNothing)
 {
     MustExec("insert into kinds(i) values(100)");
     CADOMyRecordset recordset(&m_db);
     ASSERT_TRUE(recordset.Exec("select i from kinds order by i"));
     EXPECT_EQ(recordset.GetRecordCount(), 3);
     EXPECT_EQ(recordset.GetFieldString("i"), "-42");
+    recordset.MoveNext();
+    const std::string second = recordset.GetFieldString("i");
+    EXPECT_EQ(recordset.GetRecordCount(), 3);
+    EXPECT_EQ(recordset.GetFieldString("i"), second);
+    recordset.MoveNext();
+    recordset.MoveNext();
+    ASSERT_TRUE(recordset.IsEof());
+    EXPECT_EQ(recordset.GetRecordCount(), 3);
+    EXPECT_TRUE(recordset.IsEof());
     ASSERT_TRUE(recordset.Exec("select i from kinds where i > 1000"));
     EXPECT_EQ(recordset.GetRecordCount(), 0);
     EXPECT_TRUE(recordset.IsEof());

@@ -48,6 +48,17 @@ TEST(MyEvent, TextFormIsNineLines)
     big.m_note = "note";
     const int m = big.FormatText(out, sizeof out);
     EXPECT_EQ(std::string(out, m), std::string("1\n2\n3\n-1\n0\n18\n") + "房门未关报警" + "\nnote\n1700000000\n");
+
+    // The widest numbers a row can hold still come out whole.
+    CMyEvent widest = e;
+    for (int32_t *field : {&widest.m_buildNum, &widest.m_floorNum, &widest.m_roomNum, &widest.m_unitNum,
+                           &widest.m_msgType})
+        *field = INT32_MIN;
+    widest.m_msgIndex = 0x8000000000000000ull;
+    widest.m_title = "t";
+    const int w = widest.FormatText(out, sizeof out);
+    const std::string min32 = "-2147483648\n";
+    EXPECT_EQ(std::string(out, w), min32 + min32 + min32 + "-9223372036854775808\n" + min32 + min32 + "t\n\n0\n");
 }
 
 TEST(MyEvent, TextFormThatDoesNotFitIsRefused)
