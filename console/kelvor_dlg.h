@@ -122,6 +122,8 @@ public:
 
     // ---- UDP socket and dispatcher -----------------------------------------
     int SendUdp(int length, int port, const char *address);
+    // To every room unit: the RCU broadcast address, port 3341.
+    int SendToRcuBroadcast(int length);
     void OnUdpReceive();
     // The dispatcher's work on the datagram of length bytes that has just
     // been read into m_recvBuf.

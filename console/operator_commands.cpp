@@ -22,12 +22,7 @@ constexpr uint32_t kRcuMeterTest = 0x0616;
 CDeviceComCtrl Command(uint32_t code, uint32_t build, uint32_t floor, uint32_t room)
 {
     CDeviceComCtrl cmd;
-    cmd.m_command = code;
-    cmd.m_buildNum = build;
-    cmd.m_floorNum = floor;
-    cmd.m_roomNum = room;
-    cmd.m_sequence = 0xFFFFFFFF;
-    cmd.m_headerWord = 0xFFFFFFFF;
+    cmd.AddressUnsequenced(code, build, floor, room);
     return cmd;
 }
 
@@ -36,10 +31,7 @@ CDeviceComCtrl Command(uint32_t code, uint32_t build, uint32_t floor, uint32_t r
 void CKelvorDlg::OnBtnRefreshState()
 {
     const CDeviceComCtrl cmd = Command(kRcuRefresh, 255, 255, 255);
-    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf);
-    char address[16];
-    FormatIPv4(m_rcuBroadcastIp, address);
-    SendUdp(length, kRcuUdpPort, address);
+    SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf));
 }
 
 // The meter test goes to room 1|201 at the port its unit last sent from.

@@ -42,11 +42,7 @@ namespace {
 CDeviceComCtrl BroadcastCommand(uint32_t command)
 {
     CDeviceComCtrl cmd;
-    cmd.m_command = command;
-    cmd.m_buildNum = cmd.m_floorNum = cmd.m_roomNum = 255;
-    cmd.m_sequence = 0xFFFFFFFF;
-    cmd.m_headerWord = 0xFFFFFFFF;
-    cmd.m_answerWanted = 0;
+    cmd.AddressUnsequenced(command, 255, 255, 255);
     return cmd;
 }
 
@@ -54,11 +50,8 @@ CDeviceComCtrl BroadcastCommand(uint32_t command)
 
 void CKelvorDlg::BroadcastPoll()
 {
-    CDeviceComCtrl cmd = BroadcastCommand(0x0021);
-    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf);
-    char address[16];
-    FormatIPv4(m_rcuBroadcastIp, address);
-    SendUdp(length, kRcuUdpPort, address);
+    const CDeviceComCtrl cmd = BroadcastCommand(0x0021);
+    SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf));
 }
 
 void CKelvorDlg::BroadcastTime()
@@ -78,9 +71,6 @@ void CKelvorDlg::BroadcastTime()
         record[7] = 0x30;
     }
     CalcFrameCRC16(record);
-    CDeviceComCtrl cmd = BroadcastCommand(0x0004);
-    const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf, record, sizeof record);
-    char address[16];
-    FormatIPv4(m_rcuBroadcastIp, address);
-    SendUdp(length, kRcuUdpPort, address);
+    const CDeviceComCtrl cmd = BroadcastCommand(0x0004);
+    SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf, record, sizeof record));
 }

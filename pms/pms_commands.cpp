@@ -151,13 +151,8 @@ void CPmsCommands::ApplyFunction(const PmsFunction &function, PmsLanguage langua
 
 void CPmsCommands::AddressRecord(CDeviceComCtrl &record, uint32_t code, const PmsRoomNumber &number)
 {
-    record.m_command = code;
-    record.m_buildNum = static_cast<uint32_t>(number.build);
-    record.m_floorNum = static_cast<uint32_t>(number.floor);
-    record.m_roomNum = static_cast<uint32_t>(number.room);
-    record.m_sequence = 0xFFFFFFFF;
-    record.m_headerWord = 0xFFFFFFFF;
-    record.m_answerWanted = 0;
+    record.AddressUnsequenced(code, static_cast<uint32_t>(number.build), static_cast<uint32_t>(number.floor),
+                              static_cast<uint32_t>(number.room));
 }
 
 // The frame is built whether or not the room exists; only a known room is

@@ -183,8 +183,7 @@ void CKelvorDlg::OnClientRoomCommand(int64_t now)
                 AddLog(m_logText);
             }
         } else if (command->allRoomsWhenMissing) {
-            FormatIPv4(m_rcuBroadcastIp, address);
-            SendUdp(length, kRcuUdpPort, address);
+            SendToRcuBroadcast(length);
             std::snprintf(m_logText, sizeof m_logText, command->allRoomsLogText, userName);
             AddLog(m_logText);
         }

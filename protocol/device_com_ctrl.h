@@ -36,6 +36,10 @@ public:
     uint32_t m_value2F = 0;
     stPresetBlock m_preset;
 
+    // A command of the server's own, outside the workstations' numbering:
+    // sequence and header word 0xFFFFFFFF, no answer awaited.
+    void AddressUnsequenced(uint32_t command, uint32_t build, uint32_t floor, uint32_t room);
+
     // The room-state sub-record [4, state, CRC low, CRC high].
     void SetRoomStateRecord(uint8_t state);
 

@@ -53,6 +53,17 @@ const RecordPayload *FindRecordPayload(uint16_t code)
 
 } // namespace
 
+void CDeviceComCtrl::AddressUnsequenced(uint32_t command, uint32_t build, uint32_t floor, uint32_t room)
+{
+    m_command = command;
+    m_buildNum = build;
+    m_floorNum = floor;
+    m_roomNum = room;
+    m_sequence = 0xFFFFFFFF;
+    m_headerWord = 0xFFFFFFFF;
+    m_answerWanted = 0;
+}
+
 void CDeviceComCtrl::SetRoomStateRecord(uint8_t state)
 {
     m_roomStateRecord[0] = kRoomStateRecordSize;

@@ -103,13 +103,8 @@ void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
         WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1);
 
     CDeviceComCtrl &command = m_monitor->command;
-    command.m_command = kRcuRoomState;
-    command.m_buildNum = static_cast<uint32_t>(room.m_buildNum);
-    command.m_floorNum = static_cast<uint32_t>(room.m_floorNum);
-    command.m_roomNum = static_cast<uint32_t>(room.m_roomNum);
-    command.m_sequence = 0xFFFFFFFF;
-    command.m_headerWord = 0xFFFFFFFF;
-    command.m_answerWanted = 0;
+    command.AddressUnsequenced(kRcuRoomState, static_cast<uint32_t>(room.m_buildNum),
+                               static_cast<uint32_t>(room.m_floorNum), static_cast<uint32_t>(room.m_roomNum));
     command.SetRoomStateRecord(static_cast<uint8_t>(state));
     const int length = command.BuildFrame(m_sendBuf, sizeof m_sendBuf);
     if (length > 0)

@@ -74,6 +74,13 @@ bool ParseIPv4(const char *text, uint32_t &address)
     return true;
 }
 
+int CKelvorDlg::SendToRcuBroadcast(int length)
+{
+    char address[16];
+    FormatIPv4(m_rcuBroadcastIp, address);
+    return SendUdp(length, kRcuUdpPort, address);
+}
+
 int CKelvorDlg::SendUdp(int length, int port, const char *address)
 {
     if (!m_udpSocket)
