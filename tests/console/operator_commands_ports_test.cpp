@@ -2,6 +2,7 @@
 // and the two room queries with their log lines, the database login, and
 // backup and restore through the database layer.
 #include "support/server_fixture.h"
+#include "support/datagrams.h"
 
 #include "database/ado_recordset.h"
 #include "platform/gbk.h"
@@ -22,14 +23,7 @@ std::string Field(CADODatabase &db, const std::string &sql, const char *field)
     return rs.GetRecordCount() ? rs.GetFieldString(field) : std::string("<none>");
 }
 
-QByteArray NextDatagram(QUdpSocket &socket, int timeoutMs = 2000)
-{
-    if (!QTest::qWaitFor([&] { return socket.hasPendingDatagrams(); }, timeoutMs))
-        return {};
-    QByteArray frame(static_cast<int>(socket.pendingDatagramSize()), '\0');
-    socket.readDatagram(frame.data(), frame.size());
-    return frame;
-}
+QByteArray NextDatagram(QUdpSocket &socket) { return NextDatagram(socket, 2000); }
 
 struct FrameFields {
     int code, control, answerWanted, build, floor, room;

@@ -2,6 +2,7 @@
 // the first-start repair, the live-room table and room list, the settings
 // written back, and the timers' frames.
 #include "support/server_fixture.h"
+#include "support/datagrams.h"
 
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
@@ -273,11 +274,7 @@ protected:
 
     QByteArray NextFrame()
     {
-        if (!QTest::qWaitFor([&] { return m_rcu.hasPendingDatagrams(); }, 3000))
-            return {};
-        QByteArray frame(static_cast<int>(m_rcu.pendingDatagramSize()), '\0');
-        m_rcu.readDatagram(frame.data(), frame.size());
-        return frame;
+        return NextDatagram(m_rcu, 3000);
     }
 
     static void ExpectBroadcastHeader(const QByteArray &f, int code)

@@ -1,4 +1,5 @@
 #include "pms_fixture.h"
+#include "support/datagrams.h"
 
 #include "database/ado_recordset.h"
 #include "platform/gbk.h"
@@ -54,13 +55,7 @@ std::string PmsServerTest::Command(const std::string &text, QTcpSocket *on)
 
 std::vector<QByteArray> PmsServerTest::Frames()
 {
-    std::vector<QByteArray> frames;
-    while (m_unit.hasPendingDatagrams()) {
-        QByteArray datagram(static_cast<int>(m_unit.pendingDatagramSize()), '\0');
-        m_unit.readDatagram(datagram.data(), datagram.size());
-        frames.push_back(datagram);
-    }
-    return frames;
+    return TakeDatagrams(m_unit);
 }
 
 std::vector<std::string> PmsServerTest::NewLogLines()

@@ -1,6 +1,7 @@
 // The poller as start-up starts it: only for PMS types 2 and 3 with the
 // database open, and joined by shutdown.
 #include "support/server_fixture.h"
+#include "support/datagrams.h"
 
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
@@ -80,9 +81,7 @@ TEST_F(ServerPollerTest, OutsideChangeOfRmstateReachesTheRoomsUnit)
     // what reached the unit.
     const auto receive = [&] {
         m_server->ContinueModal();
-        while (unit.hasPendingDatagrams()) {
-            QByteArray f(static_cast<int>(unit.pendingDatagramSize()), '\0');
-            unit.readDatagram(f.data(), f.size());
+        for (const QByteArray &f : TakeDatagrams(unit)) {
             const auto *b = reinterpret_cast<const uint8_t *>(f.constData());
             if (f.size() == 28 && (b[15] << 8 | b[16]) == 0x000C && b[18] == 1 && b[19] == 2 && b[20] == 4)
                 states.push_back(b[23]);

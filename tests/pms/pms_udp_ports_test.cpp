@@ -1,6 +1,7 @@
 // foxhis commands as UDP datagrams (PMS type 1): no set-top-box step, texts
 // of their own, and the reply at the PMS's UDP port, never the sender's.
 #include "pms_fixture.h"
+#include "support/datagrams.h"
 
 #include <QTest>
 
@@ -21,11 +22,7 @@ protected:
     std::string Datagram(const std::string &text)
     {
         m_sender.writeDatagram(text.data(), static_cast<qint64>(text.size()), QHostAddress::LocalHost, 3338);
-        if (!QTest::qWaitFor([&] { return m_replies.hasPendingDatagrams(); }, 5000))
-            return {};
-        QByteArray reply(static_cast<int>(m_replies.pendingDatagramSize()), '\0');
-        m_replies.readDatagram(reply.data(), reply.size());
-        return reply.toStdString();
+        return NextDatagram(m_replies, 5000).toStdString();
     }
 
     QUdpSocket m_sender;

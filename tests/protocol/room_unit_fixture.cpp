@@ -1,4 +1,5 @@
 #include "room_unit_fixture.h"
+#include "support/datagrams.h"
 
 #include "report_fixture.h"
 
@@ -30,13 +31,7 @@ void RoomUnitTest::Send(const QByteArray &datagram, QUdpSocket &from)
 
 std::vector<QByteArray> RoomUnitTest::Received(QUdpSocket &socket)
 {
-    std::vector<QByteArray> datagrams;
-    while (socket.hasPendingDatagrams()) {
-        QByteArray datagram(static_cast<qsizetype>(socket.pendingDatagramSize()), '\0');
-        socket.readDatagram(datagram.data(), datagram.size());
-        datagrams.push_back(datagram);
-    }
-    return datagrams;
+    return TakeDatagrams(socket);
 }
 
 QByteArray RoomUnitTest::RcuReport(int code, const QByteArray &payload, int build, int floor, int room)

@@ -1,4 +1,5 @@
 #include "workstation_fixture.h"
+#include "support/datagrams.h"
 
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
@@ -100,13 +101,7 @@ QUdpSocket &WorkstationTest::Workstation()
 
 std::vector<QByteArray> WorkstationTest::Drain(QUdpSocket &socket)
 {
-    std::vector<QByteArray> datagrams;
-    while (socket.hasPendingDatagrams()) {
-        QByteArray datagram(static_cast<qsizetype>(socket.pendingDatagramSize()), '\0');
-        socket.readDatagram(datagram.data(), datagram.size());
-        datagrams.push_back(datagram);
-    }
-    return datagrams;
+    return TakeDatagrams(socket);
 }
 
 std::vector<QByteArray> WorkstationTest::Request(QUdpSocket &from, const QByteArray &datagram)

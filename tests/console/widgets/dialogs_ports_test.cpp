@@ -4,6 +4,7 @@
 // dialog, and each dialog can be grabbed as a screenshot (saved into the
 // directory KELVOR_SCREENSHOT_DIR names, when set).
 #include "dialog_fixture.h"
+#include "support/datagrams.h"
 
 #include "console/widgets/dlg_client.h"
 #include "console/widgets/dlg_ip_list.h"
@@ -205,10 +206,7 @@ TEST_F(DialogsPortsTest, CommandButtonsReachTheServer)
     ASSERT_TRUE(units.bind(QHostAddress::LocalHost, 3341));
     auto window = StartWindow();
     const auto nextCommand = [&] {
-        if (!QTest::qWaitFor([&] { return units.hasPendingDatagrams(); }, 2000))
-            return -1;
-        QByteArray frame(static_cast<int>(units.pendingDatagramSize()), '\0');
-        units.readDatagram(frame.data(), frame.size());
+        const QByteArray frame = NextDatagram(units, 2000);
         return frame.size() > 16 ? uint8_t(frame[15]) << 8 | uint8_t(frame[16]) : -1;
     };
     window->Button(1047)->click();

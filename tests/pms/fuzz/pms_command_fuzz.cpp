@@ -3,15 +3,9 @@
 // embedded database (a copy of the seed, with the live-room table and named
 // rooms) is open. The first byte picks the PMS type (0..4); the rest is the
 // command as one socket read would leave it in the receive buffer.
-#include "console/kelvor_dlg.h"
 #include "database/ado_recordset.h"
-#include "database/engine_settings.h"
-#include "model/hotel_conf.h"
+#include "tests/support/fuzz_server.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -30,26 +24,7 @@ void MustExec(CADOMyRecordset &rs, const char *sql)
 
 void StartServer()
 {
-    static int argc = 1;
-    static char name[] = "pms_command_fuzz";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    static QTemporaryDir dir;
-    const QString db = QDir(dir.path()).filePath(QStringLiteral("velto.db"));
-    if (!QFile::copy(QStringLiteral(KELVOR_SEED_DB), db))
-        std::abort();
-    QFile(db).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    database::EngineSettings settings;
-    settings.directory = dir.path();
-    database::SetEngineSettings(settings);
-
-    g_server = new CKelvorDlg;
-    g_server->m_clock = [] { return int64_t{1700000000}; };
-    if (!g_server->m_db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"))
-        std::abort();
-    HotelConf conf = ParseHotelConf("[Layout]\nitem1=1 2 10 0\nitem2=2 1 3\nitem3=1 0 1\n");
-    g_server->m_hotel.SetLayout(std::move(conf.layout));
-    g_server->m_hotel.BuildRooms();
+    g_server = StartFuzzServer("[Layout]\nitem1=1 2 10 0\nitem2=2 1 3\nitem3=1 0 1\n");
     CADOMyRecordset rs(&g_server->m_db);
     MustExec(rs, "CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
                  "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
