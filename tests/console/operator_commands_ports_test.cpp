@@ -43,8 +43,7 @@ protected:
     {
         ServerTest::SetUp();
         InstallSeed("velto.db");
-        SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS HIWORD"), 0x7F00);
-        SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD"), 0x0001);
+        SetRcuBroadcastToLoopback();
         ASSERT_TRUE(m_rcu.bind(QHostAddress::LocalHost, 3341));
     }
     std::string LastLog()

@@ -266,8 +266,7 @@ protected:
     {
         ServerTest::SetUp();
         InstallSeed("velto.db");
-        SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS HIWORD"), 0x7F00);
-        SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD"), 0x0001);
+        SetRcuBroadcastToLoopback();
         SetSetting(QStringLiteral("Network Configuration/BROADCAST INTERVAL"), 1);
         ASSERT_TRUE(m_rcu.bind(QHostAddress::LocalHost, 3341));
     }

@@ -51,6 +51,12 @@ void ServerTest::SetSetting(const QString &key, const QVariant &value)
     OpenProfileSettings()->setValue(key, value);
 }
 
+void ServerTest::SetRcuBroadcastToLoopback()
+{
+    SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS HIWORD"), 0x7F00);
+    SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD"), 0x0001);
+}
+
 QVariant ServerTest::Setting(const QString &key)
 {
     return OpenProfileSettings()->value(key);

@@ -22,6 +22,8 @@ protected:
     // Profile value, e.g. Setting("Network Configuration/BROADCAST INTERVAL").
     void SetSetting(const QString &key, const QVariant &value);
     QVariant Setting(const QString &key);
+    // Broadcasts to the room units then reach a test socket on 127.0.0.1:3341.
+    void SetRcuBroadcastToLoopback();
     // A statement on a connection of the test's own (the server's is not
     // open yet or is left alone).
     void SeedExec(const std::string &sql);

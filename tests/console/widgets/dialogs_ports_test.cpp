@@ -200,8 +200,7 @@ TEST_F(DialogsPortsTest, QueryButtonsUseTheSelectedRoom)
 // meter test's log line and the database login.
 TEST_F(DialogsPortsTest, CommandButtonsReachTheServer)
 {
-    SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS HIWORD"), 0x7F00);
-    SetSetting(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD"), 0x0001);
+    SetRcuBroadcastToLoopback();
     QUdpSocket units;
     ASSERT_TRUE(units.bind(QHostAddress::LocalHost, 3341));
     auto window = StartWindow();
