@@ -37,6 +37,7 @@ class CUdpSocket;
 class CTcpSocket;
 class CClientSocket;
 class CRoom;
+class PmsCommandStream;
 class QThread;
 
 // Fixed ports of the installation (not settings).
@@ -228,10 +229,14 @@ public:
     uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
     QThread *m_pmsThread = nullptr;
     std::atomic<int> m_stopThread{0};
-    // pms/: the accept of a new link, one read from it, the command handler
-    // on the command that is in m_pmsRecvBuf (length bytes), the replies.
+    // pms/: the accept of a new link; one read from it (false when nothing
+    // was read) and the commands it completed, in order; the command handler
+    // on the command that is in m_pmsRecvBuf (length bytes); the replies.
     void OnPmsAccepted(CClientSocket *link);
-    void OnPmsReceive();
+    bool OnPmsReceive();
+    // link: the connection the stream belongs to (null: none), whose
+    // replacement ends the handling.
+    void HandlePmsCommands(PmsCommandStream &commands, CClientSocket *link);
     void HandlePmsCommand(int length);
     // The first length bytes of m_pmsReplyBuf to the link; 0 without a link.
     int SendToPms(int length);

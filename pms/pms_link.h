@@ -2,6 +2,8 @@
 // The PMS side of TCP: two listeners (ports 40000 and 9766) and the one
 // current PMS connection. A connection accepted on either port replaces the
 // current one, which is closed and destroyed.
+#include "pms/pms_command_stream.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -23,15 +25,20 @@ protected:
     CKelvorDlg *m_owner;
 };
 
-// One accepted PMS connection. Every read is handed to the owner's command
-// handler; a closed connection stays the link until the next one replaces it.
+// One accepted PMS connection. What it reads is cut into commands, each
+// handed to the owner's command handler; a closed connection stays the link
+// until the next one replaces it.
 class CClientSocket : public QTcpSocket {
     Q_OBJECT
 public:
     explicit CClientSocket(CKelvorDlg *owner);
 
+    // What this connection has received and not yet handed on.
+    PmsCommandStream &Commands() { return m_commands; }
+
 protected:
     void OnReceive();
 
     CKelvorDlg *m_owner;
+    PmsCommandStream m_commands;
 };

@@ -28,13 +28,14 @@ CClientSocket::CClientSocket(CKelvorDlg *owner) : m_owner(owner)
 }
 
 // Qt signals new data once, however much of it is buffered; each read takes
-// at most one buffer's worth, so read until nothing is left, as long as this
-// is still the current link.
+// at most what the command buffer has room for, so read until nothing is
+// left, as long as this is still the current link.
 void CClientSocket::OnReceive()
 {
     QPointer<CClientSocket> self(this);
     while (self && m_owner->m_pmsLink == this && bytesAvailable() > 0)
-        m_owner->OnPmsReceive();
+        if (!m_owner->OnPmsReceive())
+            break;
 }
 
 void CKelvorDlg::CreatePmsListeners()
@@ -62,14 +63,39 @@ void CKelvorDlg::OnPmsAccepted(CClientSocket *link)
     AddLog("PMS TCP Client 已经接入");
 }
 
-void CKelvorDlg::OnPmsReceive()
+bool CKelvorDlg::OnPmsReceive()
 {
     if (!m_pmsLink)
-        return;
-    const qint64 n = m_pmsLink->read(reinterpret_cast<char *>(m_pmsRecvBuf), kFrameBufferSize);
+        return false;
+    PmsCommandStream &commands = m_pmsLink->Commands();
+    const qint64 n = m_pmsLink->read(commands.Space(), static_cast<qint64>(commands.SpaceSize()));
     if (n <= 0)
-        return;
-    HandlePmsCommand(static_cast<int>(n));
+        return false;
+    commands.Received(static_cast<size_t>(n));
+    HandlePmsCommands(commands, m_pmsLink);
+    return true;
+}
+
+void CKelvorDlg::HandlePmsCommands(PmsCommandStream &commands, CClientSocket *link)
+{
+    static_assert(sizeof m_pmsRecvBuf == PmsCommandStream::kCapacity + 1);
+    QPointer<CClientSocket> alive(link);
+    for (;;) {
+        size_t length = 0;
+        switch (commands.Take(reinterpret_cast<char *>(m_pmsRecvBuf), length)) {
+        case PmsCommandStream::Next::Nothing:
+            return;
+        case PmsCommandStream::Next::Overlong:
+            AddLog("PMS 命令超过3000字节，已丢弃");
+            break;
+        case PmsCommandStream::Next::Command:
+            HandlePmsCommand(static_cast<int>(length));
+            break;
+        }
+        // A handler may have replaced the link; its stream went with it.
+        if (link && (!alive || m_pmsLink != link))
+            return;
+    }
 }
 
 void CKelvorDlg::HandlePmsCommand(int length)

@@ -6,6 +6,7 @@
 #include "pms/pms_link.h"
 
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -180,7 +181,7 @@ TEST_F(PmsXmlTest, RememberedTexts)
 TEST_F(PmsXmlTest, CommandsThatAreNotAnsweredOrNotForThisType)
 {
     const std::pair<int, std::string> cases[] = {
-        {1, "<foxhis><func>GSTIN</func>"},                        // not well-formed
+        {1, "<foxhis><func>GSTIN</func></fox>"},                  // not well-formed (an unclosed one waits for its end)
         {1, Xml("nehops", "<func>GSTIN</func><roomno>10203</roomno>")}, // other language
         {1, Xml("foxhis", "<roomno>10203</roomno>")},             // no func
         {0, Xml("foxhis", "<func>GSTIN</func><roomno>10203</roomno>")},
@@ -206,6 +207,108 @@ TEST_F(PmsXmlTest, ReplyLongerThanTheBufferIsSentWhole)
     std::string wanted = Reply("foxhis", func, "&amp;", "", 3);
     ASSERT_GT(wanted.size(), 3000u);
     EXPECT_EQ(Command(command), wanted);
+}
+
+// TCP keeps no command in one read: commands are cut from the byte stream by
+// the end of their root element.
+class PmsStreamTest : public PmsXmlTest {
+protected:
+    void SetUp() override
+    {
+        PmsXmlTest::SetUp();
+        m_server->m_pmsType = 1;
+    }
+    void Write(const std::string &bytes)
+    {
+        ASSERT_EQ(m_pms.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
+        m_pms.flush();
+    }
+    // What came back on the link, once it is at least as long as wanted.
+    std::string Replies(const std::string &wanted)
+    {
+        std::string got;
+        (void)QTest::qWaitFor([&] { // a short answer shows in the comparison
+            got += m_pms.readAll().toStdString();
+            return got.size() >= wanted.size();
+        }, 5000);
+        return got;
+    }
+    // Waits until the server has taken bytes off the link that are no whole
+    // command yet.
+    void WaitUntilHeld()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return m_server->m_pmsLink->Commands().SpaceSize() < PmsCommandStream::kCapacity;
+        }, 5000));
+    }
+    static std::string CheckIn(int room, const char *id)
+    {
+        return Xml("foxhis", "<func>GSTIN</func><id>" + std::string(id) + "</id><roomno>102" +
+                                 std::to_string(100 + room).substr(1) + "</roomno>");
+    }
+};
+
+TEST_F(PmsStreamTest, TwoCommandsInOneWriteAreEachCarriedOutAndAnswered)
+{
+    const std::string first = CheckIn(3, "1") + "\r\n", second = CheckIn(5, "2") + "\r\n";
+    Write(first + second);
+    const std::string wanted = Reply("foxhis", "GSTIN", "1", "", 1) + Reply("foxhis", "GSTIN", "2", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}, {1, 2, 5, 2}}));
+    EXPECT_EQ(NewEventRows(), (std::vector<std::string>{Utf8("1|2|3|21|<foxhis>客人入住"),
+                                                        Utf8("1|2|5|21|<foxhis>客人入住")}));
+    EXPECT_EQ(Room(3).m_pmsState, 1);
+    EXPECT_EQ(Room(5).m_pmsState, 1);
+    const std::vector<std::string> lines = NewLogLines();
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + first);
+    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + second);
+}
+
+TEST_F(PmsStreamTest, CommandOverTwoWritesWaitsForItsEnd)
+{
+    const std::string command = Xml("foxhis", "<func>GSTOUT</func><id>3</id><roomno>10205</roomno>");
+    const size_t cut = command.find("05</roomno>");
+    Room(5).m_pmsState = 1;
+    Write(command.substr(0, cut));
+    WaitUntilHeld();
+    EXPECT_TRUE(NewLogLines().empty());
+    Write(command.substr(cut));
+    const std::string wanted = Reply("foxhis", "GSTOUT", "3", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 5, 0}}));
+    EXPECT_EQ(Room(5).m_pmsState, 0);
+    EXPECT_EQ(NewLogLines()[0], Utf8("接收到命令串：") + command);
+}
+
+TEST_F(PmsStreamTest, ThirdCommandCutWaitsForItsRest)
+{
+    const std::string third = CheckIn(3, "c");
+    Write(CheckIn(3, "a") + CheckIn(5, "b") + third.substr(0, 40));
+    std::string wanted = Reply("foxhis", "GSTIN", "a", "", 1) + Reply("foxhis", "GSTIN", "b", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}, {1, 2, 5, 2}}));
+    Write(third.substr(40));
+    wanted = Reply("foxhis", "GSTIN", "c", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}}));
+}
+
+// A command longer than the 3000-byte buffer is dropped with one log line;
+// the link goes on with the next command.
+TEST_F(PmsStreamTest, OverlongCommandIsDroppedAndTheNextOneServed)
+{
+    const std::string overlong = Xml("foxhis", "<func>GSTOUT</func><id>" + std::string(3200, '9') +
+                                                   "</id><roomno>10203</roomno>");
+    Write(overlong + "\r\n" + CheckIn(5, "4"));
+    const std::string wanted = Reply("foxhis", "GSTIN", "4", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 5, 2}}));
+    const std::vector<std::string> lines = NewLogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], Utf8("PMS 命令超过3000字节，已丢弃"));
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), lines[0]), 1);
+    EXPECT_EQ(lines[1], Utf8("接收到命令串：") + CheckIn(5, "4"));
 }
 
 TEST_F(PmsXmlTest, ASecondConnectionReplacesTheFirst)

@@ -1,9 +1,11 @@
 // Arbitrary command strings through the PMS link's TCP handler (set-top-box
 // step, then foxhis or nehops XML) of a server whose hotel is built and whose
 // embedded database (a copy of the seed, with the live-room table and named
-// rooms) is open. The first byte picks the PMS type (0..4); the rest is the
-// command as one socket read would leave it in the receive buffer.
+// rooms) is open. The first byte picks the PMS type (0..4); the rest is what
+// one connection receives, read as the link reads it (as much as the command
+// buffer has room for) and cut into commands.
 #include "database/ado_recordset.h"
+#include "pms/pms_command_stream.h"
 #include "tests/support/fuzz_server.h"
 
 #include <array>
@@ -47,8 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     g_server->m_pmsType = data[0] % 5;
-    const size_t length = size - 1 < kFrameBufferSize ? size - 1 : kFrameBufferSize;
-    std::memcpy(g_server->m_pmsRecvBuf, data + 1, length);
-    g_server->HandlePmsCommand(static_cast<int>(length));
+    PmsCommandStream commands;
+    for (size_t at = 1; at < size;) {
+        const size_t n = size - at < commands.SpaceSize() ? size - at : commands.SpaceSize();
+        std::memcpy(commands.Space(), data + at, n);
+        commands.Received(n);
+        g_server->HandlePmsCommands(commands, nullptr);
+        at += n;
+    }
     return 0;
 }
