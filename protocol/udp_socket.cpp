@@ -27,10 +27,15 @@ bool CUdpSocket::Create(quint16 port)
 // idle pass comes only after the burst.
 void CUdpSocket::OnReceive() { m_owner->OnUdpReceive(); }
 
+// The dispatcher's buffer has the byte for the terminating NUL.
+static_assert(sizeof CKelvorDlg::m_recvBuf > kFrameBufferSize);
+
+// A read into a buffer shorter than the datagram gives the cut length, so
+// one byte more is asked for: a datagram that fills it was longer than size.
 qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port)
 {
-    const qint64 n = readDatagram(static_cast<char *>(buffer), size, &m_sender, &port);
-    if (n < 0)
+    const qint64 n = readDatagram(static_cast<char *>(buffer), size + 1, &m_sender, &port);
+    if (n < 0 || n > size)
         return -1;
     bool ok = false;
     address = m_sender.toIPv4Address(&ok);
@@ -39,8 +44,12 @@ qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quin
     return n;
 }
 
+// A room whose unit has not reported yet has address 0.0.0.0 (and port 0).
+// Such a datagram would be delivered to this machine; it is not sent at all.
 qint64 CUdpSocket::SendTo(const void *data, qint64 size, quint16 port, quint32 address)
 {
+    if (address == 0 || port == 0)
+        return -1;
     m_sender.setAddress(address);
     return writeDatagram(static_cast<const char *>(data), size, m_sender, port);
 }

@@ -15,9 +15,12 @@ public:
     // broadcast allowed. False when the port cannot be had.
     bool Create(quint16 port);
 
-    // One datagram of at most size bytes into buffer; -1 when none could be
-    // read. The sender's address (host order) and port are given back.
+    // One datagram of at most size bytes into buffer, which holds size + 1
+    // bytes; -1 when none could be read, and for a datagram longer than size,
+    // which is taken off the socket and dropped. The sender's address (host
+    // order) and port are given back.
     qint64 ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port);
+    // -1, and nothing sent, to address 0.0.0.0 or port 0.
     qint64 SendTo(const void *data, qint64 size, quint16 port, quint32 address);
 
 private:

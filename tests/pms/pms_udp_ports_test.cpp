@@ -73,6 +73,32 @@ TEST_F(PmsUdpTest, ReplyLongerThanTheSendBufferLeavesWhole)
     EXPECT_EQ(m_server->m_clientSendCount, sent + 1);
 }
 
+// A datagram longer than the 3000-byte buffer is dropped whole, not cut and
+// carried out: a padded command of 3001 bytes does nothing, one of 3000 does.
+TEST_F(PmsUdpTest, DatagramLongerThanTheBufferIsDropped)
+{
+    m_server->m_hmsIpAuto = 1;
+    const auto padded = [](std::string text, size_t size) {
+        text.resize(size, ' ');
+        return text;
+    };
+    EXPECT_EQ(Datagram(padded(kCheckIn, 3000)), kCheckInReply);
+    EXPECT_EQ(Frames().size(), 1u);
+    NewEventRows();
+
+    const int sent = m_server->m_clientSendCount, rcuSent = m_server->m_rcuSendCount;
+    const std::string checkOut = "<foxhis ver=\"2\"><func>GSTOUT</func><id>6</id><roomno>10203</roomno></foxhis>";
+    const std::string tooLong = padded(checkOut, 3001);
+    m_sender.writeDatagram(tooLong.data(), static_cast<qint64>(tooLong.size()), QHostAddress::LocalHost, 3338);
+    // The next reply is the next command's.
+    EXPECT_NE(Datagram("<foxhis><func>FOO</func><id>7</id></foxhis>").find("<id>7</id>"), std::string::npos);
+    EXPECT_TRUE(Frames().empty());
+    EXPECT_TRUE(NewEventRows().empty());
+    EXPECT_EQ(m_server->m_hotel.FindRoom(1, 2, 3)->m_pmsState, 1);
+    EXPECT_EQ(m_server->m_clientSendCount, sent + 1);
+    EXPECT_EQ(m_server->m_rcuSendCount, rcuSent);
+}
+
 // TCP and UDP keep their texts apart.
 TEST_F(PmsUdpTest, RemembersItsOwnTexts)
 {

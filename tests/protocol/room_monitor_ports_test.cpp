@@ -254,6 +254,32 @@ TEST_F(RoomMonitorTest, PolledPmsChangesReachTheRoomUnit)
     }
 }
 
+// A room whose unit never reported has address 0.0.0.0, which would reach
+// this machine: its command is not sent and not counted, and the rooms after
+// it still get theirs.
+TEST_F(RoomMonitorTest, RoomWithoutAddressIsSentNothing)
+{
+    QUdpSocket unit;
+    ASSERT_TRUE(unit.bind(QHostAddress::LocalHost, 3341));
+    m_server->m_pmsType = 2;
+    CRoom &heard = Room(1, 2, 5);
+    heard.m_rcuIp = 0x7F000001;
+    Room(1, 2, 3).StorePolledPmsState(1); // earlier in walk order
+    heard.StorePolledPmsState(1);
+    const int rcuSent = m_server->m_rcuSendCount, clientSent = m_server->m_clientSendCount;
+    Pass();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return unit.hasPendingDatagrams(); }, 2000));
+    const auto frames = Drain(unit);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][20], 5);
+    EXPECT_EQ(m_server->m_rcuSendCount, rcuSent + 1);
+
+    for (const auto &[address, port] : {std::pair{"0.0.0.0", 3341}, std::pair{"127.0.0.1", 0}})
+        EXPECT_EQ(m_server->SendUdp(28, port, address), -1) << address << ":" << port;
+    EXPECT_EQ(m_server->m_rcuSendCount, rcuSent + 1);
+    EXPECT_EQ(m_server->m_clientSendCount, clientSent);
+}
+
 TEST_F(RoomMonitorTest, OtherPmsTypesLeaveTheMarkAlone)
 {
     CRoom &room = Room(1, 2, 3);
