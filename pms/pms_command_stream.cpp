@@ -18,6 +18,19 @@ constexpr char kCDataOpen[] = "[CDATA[";
 
 } // namespace
 
+bool XmlRootEndScanner::TakeQuote(char c)
+{
+    if (m_quote) {
+        if (c == m_quote)
+            m_quote = 0;
+        return true;
+    }
+    if (c != '"' && c != '\'')
+        return false;
+    m_quote = c;
+    return true;
+}
+
 XmlRootEndScanner::Status XmlRootEndScanner::Feed(char c)
 {
     if (m_status != Status::Open)
@@ -48,11 +61,7 @@ XmlRootEndScanner::Status XmlRootEndScanner::Feed(char c)
         }
         break;
     case State::StartTag:
-        if (m_quote) {
-            if (c == m_quote)
-                m_quote = 0;
-        } else if (c == '"' || c == '\'') {
-            m_quote = c;
+        if (TakeQuote(c)) {
             m_slash = false;
         } else if (c == '<') {
             return Broken();
@@ -103,11 +112,6 @@ XmlRootEndScanner::Status XmlRootEndScanner::Feed(char c)
         m_state = State::Comment;
         m_run = 0;
         break;
-    case State::Comment:
-        if (c == '>' && m_run >= 2)
-            m_state = State::Text;
-        m_run = c == '-' ? m_run + 1 : 0;
-        break;
     case State::CDataOpen:
         if (c != kCDataOpen[m_run])
             return Broken();
@@ -116,25 +120,24 @@ XmlRootEndScanner::Status XmlRootEndScanner::Feed(char c)
             m_run = 0;
         }
         break;
-    case State::CData:
+    case State::Comment: // ends with "-->"
+    case State::CData:   // ends with "]]>"
+    {
+        const char closer = m_state == State::Comment ? '-' : ']';
         if (c == '>' && m_run >= 2)
             m_state = State::Text;
-        m_run = c == ']' ? m_run + 1 : 0;
+        m_run = c == closer ? m_run + 1 : 0;
         break;
+    }
     case State::Decl:
-        if (m_quote) {
-            if (c == m_quote)
-                m_quote = 0;
-        } else if (c == '"' || c == '\'') {
-            m_quote = c;
-        } else if (c == '[') {
+        if (TakeQuote(c))
+            break;
+        if (c == '[')
             ++m_brackets;
-        } else if (c == ']') {
-            if (m_brackets > 0)
-                --m_brackets;
-        } else if (c == '>' && m_brackets == 0) {
+        else if (c == ']' && m_brackets > 0)
+            --m_brackets;
+        else if (c == '>' && m_brackets == 0)
             m_state = State::Text;
-        }
         break;
     }
     return m_status;

@@ -36,6 +36,9 @@ private:
         Decl,      // inside <!DOCTYPE ...>, internal subset included
     };
     Status Broken() { return m_status = Status::NotXml; }
+    // Quotes protect '<' and '>' in attribute values and declarations: true
+    // when c opened, closed or is inside a quoted text.
+    bool TakeQuote(char c);
 
     State m_state = State::Text;
     Status m_status = Status::Open;
