@@ -88,4 +88,25 @@ TEST(PmsCommandStream, CutsCommands)
         EXPECT_EQ(Cut(c.reads), c.commands) << c.what;
 }
 
+// Wherever the network splits the stream, the same commands come out (white
+// space after a command goes with it only when it came in the same read).
+TEST(PmsCommandStream, EverySplitGivesTheSameCommands)
+{
+    const auto trimmed = [](std::vector<std::string> commands) {
+        for (std::string &c : commands)
+            c.erase(c.find_last_not_of(" \r\n") + 1);
+        return commands;
+    };
+    const std::vector<std::string> commands = {
+        "<?xml version=\"1.0\"?>\r\n<foxhis ver='1'><func>GSTIN</func><!-- -> --><a b=\"/>\"/></foxhis>\r\n",
+        "<nehops><![CDATA[]]]]><x/>]]></nehops>",
+        "<foxhis/>\n",
+    };
+    std::string stream;
+    for (const std::string &c : commands)
+        stream += c;
+    for (size_t cut = 1; cut < stream.size(); ++cut)
+        EXPECT_EQ(trimmed(Cut({stream.substr(0, cut), stream.substr(cut)})), trimmed(commands)) << "cut at " << cut;
+}
+
 } // namespace
