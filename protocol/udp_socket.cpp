@@ -3,6 +3,7 @@
 #include "console/kelvor_dlg.h"
 
 #include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 
 CUdpSocket::CUdpSocket(CKelvorDlg *owner) : m_owner(owner)
@@ -32,9 +33,12 @@ static_assert(sizeof CKelvorDlg::m_recvBuf > kFrameBufferSize);
 
 // A read into a buffer shorter than the datagram gives the cut length, so
 // one byte more is asked for: a datagram that fills it was longer than size.
+// What it wrote is cleared, so no later datagram finds its bytes behind its own.
 qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port)
 {
     const qint64 n = readDatagram(static_cast<char *>(buffer), size + 1, &m_sender, &port);
+    if (n > size)
+        std::memset(buffer, 0, static_cast<size_t>(size + 1));
     if (n < 0 || n > size)
         return -1;
     bool ok = false;

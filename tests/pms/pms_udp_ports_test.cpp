@@ -82,21 +82,21 @@ TEST_F(PmsUdpTest, DatagramLongerThanTheBufferIsDropped)
         text.resize(size, ' ');
         return text;
     };
-    EXPECT_EQ(Datagram(padded(kCheckIn, 3000)), kCheckInReply);
-    EXPECT_EQ(Frames().size(), 1u);
-    NewEventRows();
-
     const int sent = m_server->m_clientSendCount, rcuSent = m_server->m_rcuSendCount;
-    const std::string checkOut = "<foxhis ver=\"2\"><func>GSTOUT</func><id>6</id><roomno>10203</roomno></foxhis>";
-    const std::string tooLong = padded(checkOut, 3001);
+    const std::string tooLong = padded(kCheckIn, 3001);
     m_sender.writeDatagram(tooLong.data(), static_cast<qint64>(tooLong.size()), QHostAddress::LocalHost, 3338);
     // The next reply is the next command's.
     EXPECT_NE(Datagram("<foxhis><func>FOO</func><id>7</id></foxhis>").find("<id>7</id>"), std::string::npos);
     EXPECT_TRUE(Frames().empty());
     EXPECT_TRUE(NewEventRows().empty());
-    EXPECT_EQ(m_server->m_hotel.FindRoom(1, 2, 3)->m_pmsState, 1);
+    EXPECT_EQ(m_server->m_hotel.FindRoom(1, 2, 3)->m_pmsState, 0);
     EXPECT_EQ(m_server->m_clientSendCount, sent + 1);
     EXPECT_EQ(m_server->m_rcuSendCount, rcuSent);
+    // Nothing of it stays behind the datagrams read after it.
+    EXPECT_EQ(m_server->m_recvBuf[2999], 0);
+
+    EXPECT_EQ(Datagram(padded(kCheckIn, 3000)), kCheckInReply);
+    EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}}));
 }
 
 // TCP and UDP keep their texts apart.
