@@ -211,7 +211,28 @@ void CKelvorWindow::OnTrayShowHide()
     }
 }
 
-void CKelvorWindow::OnTrayExit() { QDialog::done(0); }
+int CKelvorWindow::exec()
+{
+    if (m_endRequested)
+        return m_endResult;
+    QEventLoop loop;
+    m_runLoop = &loop;
+    show();
+    const int result = loop.exec(QEventLoop::DialogExec);
+    m_runLoop = nullptr;
+    return result;
+}
+
+void CKelvorWindow::EndModalLoop(int result)
+{
+    m_endRequested = true;
+    m_endResult = result;
+    hide();
+    if (m_runLoop)
+        m_runLoop->exit(result);
+}
+
+void CKelvorWindow::OnTrayExit() { EndModalLoop(0); }
 
 void CKelvorWindow::HideToTray()
 {
