@@ -187,6 +187,9 @@ void CKelvorWindow::OnInitDialog()
     for (const RoomListItem *item : items)
         m_roomCombo->addItem(platform::QStringFromGbk(item->text),
                              QVariant::fromValue(static_cast<void *>(item->room)));
+    // A combo box selects its first item on its own; the selector starts
+    // with none, so the room queries do nothing until a room is chosen.
+    m_roomCombo->setCurrentIndex(-1);
     RefreshStatus();
 }
 
