@@ -31,7 +31,19 @@ namespace {
 QString T(const char *gbk) { return platform::QStringFromGbk(gbk); }
 } // namespace
 
-class WindowPortsTest : public ServerTest {};
+class WindowPortsTest : public ServerTest {
+protected:
+    // A full start, with a notification area reported present.
+    std::unique_ptr<CKelvorWindow> StartWithTray()
+    {
+        InstallSeed("velto.db");
+        m_server = std::make_unique<CKelvorDlg>();
+        auto window = std::make_unique<CKelvorWindow>(m_server.get());
+        window->m_hasTray = true;
+        window->OnInitDialog();
+        return window;
+    }
+};
 
 TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
 {
@@ -107,11 +119,8 @@ TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
 // the maintenance and online-users dialogs; the others stay as they are.
 TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
 {
-    InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
-    CKelvorWindow window(m_server.get());
-    window.m_hasTray = true;
-    window.OnInitDialog();
+    const std::unique_ptr<CKelvorWindow> started = StartWithTray();
+    CKelvorWindow &window = *started;
     const QList<QWidget *> hidden = {window.m_dlgSetting, window.m_dlgClient};
     const QList<QWidget *> kept = {window.m_dlgParam, window.m_dlgIPlist, window.SuperUserDialog()};
 
@@ -140,11 +149,8 @@ TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
 // it happens inside the run the program makes, exec().
 TEST_F(WindowPortsTest, HidingToTheTrayKeepsTheServerRunning)
 {
-    InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
-    CKelvorWindow window(m_server.get());
-    window.m_hasTray = true;
-    window.OnInitDialog();
+    const std::unique_ptr<CKelvorWindow> started = StartWithTray();
+    CKelvorWindow &window = *started;
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
     QAction *showHide = window.TrayMenu()->actions().at(0);
     QAction *exit = window.TrayMenu()->actions().at(1);
