@@ -6,6 +6,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
+
+namespace {
+constexpr unsigned kFieldMax = 255;
+} // namespace
 
 CIPAddressCtrl::CIPAddressCtrl(QWidget *parent) : QFrame(parent)
 {
@@ -16,7 +21,7 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget *parent) : QFrame(parent)
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 0, 2, 0);
     layout->setSpacing(0);
-    auto *validator = new QIntValidator(0, 255, this);
+    auto *validator = new QIntValidator(0, kFieldMax, this);
     for (int i = 0; i < 4; ++i) {
         if (i > 0)
             layout->addWidget(new QLabel(QStringLiteral("."), this));
@@ -26,7 +31,12 @@ CIPAddressCtrl::CIPAddressCtrl(QWidget *parent) : QFrame(parent)
         field->setValidator(validator);
         field->setAlignment(Qt::AlignCenter);
         field->installEventFilter(this);
-        connect(field, &QLineEdit::textEdited, this, [this, i](const QString &text) {
+        connect(field, &QLineEdit::textEdited, this, [this, i, field](const QString &text) {
+            // The validator lets three digits above 255 stand (they could
+            // still be edited down); like the Windows control, a field
+            // takes 255 in their place.
+            if (text.toUInt() > kFieldMax)
+                field->setText(QString::number(kFieldMax));
             if (text.size() == 3 && i < 3)
                 SetFieldFocus(i + 1);
         });
@@ -46,7 +56,7 @@ uint32_t CIPAddressCtrl::GetAddress() const
 {
     uint32_t address = 0;
     for (QLineEdit *field : m_fields)
-        address = address << 8 | (static_cast<uint32_t>(field->text().toUInt()) & 0xFFu);
+        address = address << 8 | std::min(field->text().toUInt(), kFieldMax);
     return address;
 }
 

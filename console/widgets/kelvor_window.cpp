@@ -187,6 +187,9 @@ void CKelvorWindow::OnInitDialog()
     for (const RoomListItem *item : items)
         m_roomCombo->addItem(platform::QStringFromGbk(item->text),
                              QVariant::fromValue(static_cast<void *>(item->room)));
+    // A combo box selects its first item on its own; the selector starts
+    // with none, so the room queries do nothing until a room is chosen.
+    m_roomCombo->setCurrentIndex(-1);
     RefreshStatus();
 }
 
@@ -211,7 +214,28 @@ void CKelvorWindow::OnTrayShowHide()
     }
 }
 
-void CKelvorWindow::OnTrayExit() { QDialog::done(0); }
+int CKelvorWindow::exec()
+{
+    if (m_endRequested)
+        return m_endResult;
+    QEventLoop loop;
+    m_runLoop = &loop;
+    show();
+    const int result = loop.exec(QEventLoop::DialogExec);
+    m_runLoop = nullptr;
+    return result;
+}
+
+void CKelvorWindow::EndModalLoop(int result)
+{
+    m_endRequested = true;
+    m_endResult = result;
+    hide();
+    if (m_runLoop)
+        m_runLoop->exit(result);
+}
+
+void CKelvorWindow::OnTrayExit() { EndModalLoop(0); }
 
 void CKelvorWindow::HideToTray()
 {

@@ -3,6 +3,7 @@
 // tray icon. It views the server object (CKelvorDlg) and drives its start-up
 // and shutdown; closing or minimising only hides it, "Exit..." ends it.
 #include <QDialog>
+#include <QEventLoop>
 #include <QPointer>
 #include <functional>
 #include <map>
@@ -33,7 +34,17 @@ public:
     // Tray icon away, then the server's shutdown.
     void OnDestroy();
 
+    // The server's run: shows the window and runs the event loop until
+    // EndModalLoop; its result is EndModalLoop's. Not QDialog's own modal
+    // loop, which ends whenever the dialog is hidden: here hiding the window
+    // to the tray (close box, minimise, "Show/Hide") must leave it running.
+    int exec() override;
+    // Ends the run that exec() holds (or the one it is about to start). The
+    // only way the server's run ends: "Exit..." and an orderly stop call it.
+    void EndModalLoop(int result);
+
     void OnTrayShowHide();
+    // "Exit...": EndModalLoop(0).
     void OnTrayExit();
     // Re-reads the server's status texts into the controls.
     void RefreshStatus();
@@ -85,6 +96,9 @@ private:
     QPushButton *AddButton(int id, const char *text, bool shown);
 
     CKelvorDlg *m_server;
+    QEventLoop *m_runLoop = nullptr; // while exec() runs
+    bool m_endRequested = false;
+    int m_endResult = 0;
     QSystemTrayIcon *m_tray = nullptr;
     QMenu *m_trayMenu = nullptr;
     QListView *m_logList = nullptr;

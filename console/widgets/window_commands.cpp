@@ -12,20 +12,48 @@
 #include "console/widgets/dlg_super_user.h"
 #include "platform/gbk.h"
 
+#include <QAbstractFileIconProvider>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
+
+// Icons and type names from a file's name and kind alone. Qt's own providers
+// read a file's first bytes to tell its type; in the working directory that
+// would open and close the live database files (velto.db, tempdb.db, their
+// -wal and -shm), and on Linux closing any descriptor of a file drops every
+// POSIX lock the process holds on it: the engine's locks would be gone.
+class NameOnlyIconProvider : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType type) const override
+    {
+        return QApplication::style()->standardIcon(type == Folder ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    }
+    QIcon icon(const QFileInfo &info) const override { return icon(info.isDir() ? Folder : File); }
+    QString type(const QFileInfo &info) const override
+    {
+        const char *context = "QAbstractFileIconProvider";
+        if (info.isDir())
+            return QGuiApplication::translate(context, "Folder");
+        if (info.suffix().isEmpty())
+            return QGuiApplication::translate(context, "File");
+        return QGuiApplication::translate(context, "%1 File").arg(info.suffix());
+    }
+};
 
 // Overwriting an existing file is asked first; the read-only box of the
 // original has no counterpart here.
 QString ChooseFileInWorkingDirectory(QWidget *parent, bool save, const QString &defaultName)
 {
+    NameOnlyIconProvider icons; // outlives the dialog that uses it
     QFileDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("backupFileDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
     dialog.setDirectory(QDir::current());
     // Qt takes the pattern from the last parentheses; the entry shows without it.
     dialog.setNameFilter(QStringLiteral("backup file (*.bak) (*.bak)"));

@@ -20,15 +20,47 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QProcess>
 #include <QUdpSocket>
 
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// Whether this process holds a POSIX lock on the file, as the kernel's lock
+// table lists it for every process to see.
+bool HoldsPosixLock(const QString &path)
+{
+    struct stat file {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+        return false;
+    std::ifstream table("/proc/locks");
+    const std::string self = std::to_string(::getpid());
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, owner, device;
+        fields >> number >> kind;
+        if (kind == "->") // a lock still waiting
+            continue;
+        fields >> mode >> access >> owner >> device;
+        const size_t inodeAt = device.rfind(':');
+        if (kind == "POSIX" && owner == self && inodeAt != std::string::npos &&
+            std::stoull(device.substr(inodeAt + 1)) == file.st_ino)
+            return true;
+    }
+    return false;
+}
 
 void Screenshot(QWidget *widget, const char *name)
 {
@@ -177,17 +209,94 @@ TEST_F(DialogsPortsTest, BackupAndRestoreGoThroughTheFileDialog)
     StopWindow(window);
 }
 
-// The hidden query buttons take the room selector's room; "所有房间" has none.
+// The file dialogs of backup and restore list the working directory, where
+// the live database files are. Closing any descriptor of a file drops every
+// POSIX lock the process holds on it, so listing must never open them: the
+// engine's locks stay, and an outside writer and the PMS poller go on working.
+TEST_F(DialogsPortsTest, FileDialogsLeaveTheDatabaseLocksAlone)
+{
+    SetSetting(QStringLiteral("Interface Configuration/HMS INTERFACE"), 2);
+    QFile earlier(Path(QStringLiteral("earlier.bak")));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("SQLite format 3");
+    earlier.close();
+    auto window = StartWindow();
+    ASSERT_NE(m_server->m_pmsThread, nullptr);
+    const QStringList live = {"velto.db", "velto.db-shm", "tempdb.db", "tempdb.db-shm"};
+    for (const QString &name : live)
+        ASSERT_TRUE(HoldsPosixLock(Path(name))) << name.toStdString();
+
+    for (const int button : {1015, 1016}) {
+        bool listed = false;
+        QTimer::singleShot(0, window.get(), [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            auto *model = dialog->findChild<QFileSystemModel *>();
+            ASSERT_NE(model, nullptr);
+            // The directory comes in one batch: once the backup shows with
+            // its type, every file beside it has been looked at.
+            listed = QTest::qWaitFor(
+                [&] {
+                    const QModelIndex shown = model->index(Path(QStringLiteral("earlier.bak")));
+                    return shown.isValid() && !model->type(shown).isEmpty();
+                },
+                5000);
+            dialog->reject();
+        });
+        window->Button(button)->click();
+        EXPECT_TRUE(listed) << button;
+        for (const QString &name : live)
+            EXPECT_TRUE(HoldsPosixLock(Path(name))) << button << " " << name.toStdString();
+    }
+
+    // The PMS software writes the live-room table from its own process,
+    // twice: the poller sees both changes.
+    CRoom &room = *m_server->m_hotel.FindRoom(1, 2, 4);
+    for (const int state : {3, 5}) {
+        const QString update =
+            QStringLiteral("update REALTIMEROOM set RMSTATE=%1 where BUILD=1 and FLOOR=2 and ROOMNUM=4").arg(state);
+        EXPECT_EQ(QProcess::execute(QStringLiteral("sqlite3"),
+                                    {QStringLiteral("-cmd"), QStringLiteral(".timeout 5000"), Path(QStringLiteral("tempdb.db")), update}),
+                  0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return room.m_polledPmsState.load() == state; }, 5000)) << state;
+    }
+    // An outside writer of velto.db, and the server's own connection reads and writes after it.
+    EXPECT_EQ(QProcess::execute(QStringLiteral("sqlite3"),
+                                {QStringLiteral("-cmd"), QStringLiteral(".timeout 5000"), Path(QStringLiteral("velto.db")),
+                                 QStringLiteral("update sysoptions set Value='7' where Optioncode=14")}),
+              0);
+    CADOMyRecordset rs(&m_server->m_db);
+    const auto option14 = [&] {
+        EXPECT_TRUE(rs.Exec("select Value from sysoptions where Optioncode=14"));
+        return rs.GetRecordCount() ? rs.GetFieldString("Value") : std::string("<none>");
+    };
+    EXPECT_EQ(option14(), "7");
+    EXPECT_TRUE(rs.Exec("update sysoptions set Value='8' where Optioncode=14"));
+    EXPECT_EQ(option14(), "8");
+    rs.Close();
+    StopWindow(window);
+    QProcess check;
+    check.start(QStringLiteral("sqlite3"), {Path(QStringLiteral("velto.db")), QStringLiteral("pragma integrity_check")});
+    ASSERT_TRUE(check.waitForFinished());
+    EXPECT_EQ(check.readAllStandardOutput().trimmed(), QByteArray("ok"));
+}
+
+// The hidden query buttons take the room selector's room; it starts with
+// none chosen, and "所有房间" has none.
 TEST_F(DialogsPortsTest, QueryButtonsUseTheSelectedRoom)
 {
     auto window = StartWindow();
     QComboBox *rooms = window->RoomCombo();
     const auto lines = [&] { return m_server->LogModel().rowCount(); };
-    rooms->setCurrentIndex(rooms->findText(T("所有房间")));
     const int before = lines();
-    window->Button(1012)->click();
-    window->Button(1046)->click();
-    EXPECT_EQ(lines(), before);
+    EXPECT_EQ(rooms->currentIndex(), -1);
+    for (const char *item : {"", "所有房间"}) {
+        if (*item)
+            rooms->setCurrentIndex(rooms->findText(T(item)));
+        window->Button(1012)->click();
+        window->Button(1046)->click();
+        EXPECT_EQ(lines(), before) << item;
+    }
 
     rooms->setCurrentIndex(rooms->findText(QStringLiteral("1|203")));
     window->Button(1012)->click();

@@ -132,6 +132,30 @@ TEST_F(IpListTest, AddressEditUpdatesTheRowAndGatewayInsertsOne)
               "0");
 }
 
+// A field typed above 255 takes 255, as in the Windows control; it never
+// keeps the low byte of what was typed.
+TEST_F(IpListTest, AddressFieldsAbove255Take255)
+{
+    const struct {
+        const char *typed, *shown;
+        uint32_t address;
+    } cases[] = {{"10.1.2.300", "10.1.2.255", 0x0A0102FF},
+                 {"10.999.2.3", "10.255.2.3", 0x0AFF0203},
+                 {"256.0.0.1", "255.0.0.1", 0xFF000001}};
+    const int row = RowOf(1, 2, 3);
+    for (const auto &c : cases) {
+        DoubleClick(row, 5);
+        ASSERT_TRUE(m_dialog->AddressEditor()->isVisible()) << c.typed;
+        Type(QString::fromLatin1(c.typed));
+        ClickList();
+        EXPECT_EQ(Room(1, 2, 3).m_rcuIp, c.address) << c.typed;
+        EXPECT_EQ(Cell(row, 5), QString::fromLatin1(c.shown)) << c.typed;
+        EXPECT_EQ(Query("select IP_ADDR from room_ip_list where BUILD_NUM=1 and FLOOR_NUM=2 and ROOM_NUM=3", "IP_ADDR"),
+                  std::to_string(static_cast<int32_t>(c.address)))
+            << c.typed;
+    }
+}
+
 TEST_F(IpListTest, NamesAreCutTo29BytesAndQuotesStayText)
 {
     const int row = RowOf(1, 2, 4);

@@ -7,12 +7,14 @@
 #include "console/widgets/ip_address_ctrl.h"
 #include "platform/gbk.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QExposeEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QWindow>
 
 namespace {
@@ -138,6 +140,28 @@ TEST_F(ParamTest, OkWritesMembersProfileAndOptions)
     EXPECT_EQ(Disabled(17), "0");
     EXPECT_EQ(Disabled(19), "1");
     EXPECT_EQ(Query("select Value from sysoptions where Optioncode=19", "Value"), "0");
+}
+
+// Both address controls take 255 for a field typed above it, as the Windows
+// control does; the low byte of what was typed is never kept.
+TEST_F(ParamTest, AddressFieldsAbove255Take255)
+{
+    ShowActive(*m_dialog);
+    const auto type = [](CIPAddressCtrl *control, const char *text) {
+        control->SetFieldFocus(0);
+        for (const char c : std::string(text))
+            QTest::keyClick(QApplication::focusWidget(), c);
+    };
+    type(m_dialog->RcuBroadcastIp(), "192.168.255.256");
+    EXPECT_EQ(m_dialog->RcuBroadcastIp()->Field(3)->text(), QStringLiteral("255"));
+    type(m_dialog->HmsIp(), "10.300.0.9");
+    EXPECT_EQ(m_dialog->HmsIp()->Field(1)->text(), QStringLiteral("255"));
+    Ok();
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_EQ(m_server->m_rcuBroadcastIp, 0xC0A8FFFFu);
+    EXPECT_EQ(Net("RCU IP ADDRESS LOWORD"), 0xFFFF);
+    EXPECT_EQ(m_server->m_hmsIp, 0x0AFF0009u);
+    EXPECT_EQ(Net("HMS IP ADDRESS HIWORD"), 0x0AFF);
 }
 
 TEST_F(ParamTest, ExposeRestoresTheStoredValuesWhileEditing)

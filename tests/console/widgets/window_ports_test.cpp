@@ -24,12 +24,26 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
+#include <functional>
 
 namespace {
 QString T(const char *gbk) { return platform::QStringFromGbk(gbk); }
 } // namespace
 
-class WindowPortsTest : public ServerTest {};
+class WindowPortsTest : public ServerTest {
+protected:
+    // A full start, with a notification area reported present.
+    std::unique_ptr<CKelvorWindow> StartWithTray()
+    {
+        InstallSeed("velto.db");
+        m_server = std::make_unique<CKelvorDlg>();
+        auto window = std::make_unique<CKelvorWindow>(m_server.get());
+        window->m_hasTray = true;
+        window->OnInitDialog();
+        return window;
+    }
+};
 
 TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
 {
@@ -105,11 +119,8 @@ TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
 // the maintenance and online-users dialogs; the others stay as they are.
 TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
 {
-    InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
-    CKelvorWindow window(m_server.get());
-    window.m_hasTray = true;
-    window.OnInitDialog();
+    const std::unique_ptr<CKelvorWindow> started = StartWithTray();
+    CKelvorWindow &window = *started;
     const QList<QWidget *> hidden = {window.m_dlgSetting, window.m_dlgClient};
     const QList<QWidget *> kept = {window.m_dlgParam, window.m_dlgIPlist, window.SuperUserDialog()};
 
@@ -131,4 +142,66 @@ TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
         EXPECT_TRUE(window.isVisible()) << minimise;
     }
     window.OnDestroy();
+}
+
+// With a notification area the window hides to it in four ways; each leaves
+// the server's run going (it keeps serving datagrams) until "Exit...". All of
+// it happens inside the run the program makes, exec().
+TEST_F(WindowPortsTest, HidingToTheTrayKeepsTheServerRunning)
+{
+    const std::unique_ptr<CKelvorWindow> started = StartWithTray();
+    CKelvorWindow &window = *started;
+    ASSERT_EQ(m_server->Mode(), StartMode::Full);
+    QAction *showHide = window.TrayMenu()->actions().at(0);
+    QAction *exit = window.TrayMenu()->actions().at(1);
+    const auto doubleClick = [&] { emit window.Tray()->activated(QSystemTrayIcon::DoubleClick); };
+    const struct {
+        const char *name;
+        std::function<void()> hide, restore;
+    } ways[] = {
+        {"close box", [&] { window.close(); }, [&] { showHide->trigger(); }},
+        {"minimise", [&] { window.setWindowState(Qt::WindowMinimized); }, doubleClick},
+        {"Show/Hide", [&] { showHide->trigger(); }, doubleClick},
+        {"double click", doubleClick, [&] { showHide->trigger(); }},
+    };
+
+    // A room unit's report of room 1|203; the server counts every one it handles.
+    QUdpSocket unit;
+    QByteArray report(22, '\0');
+    report[1] = 22;
+    report.replace(2, 4, "ZOLP");
+    report[6] = 1;
+    report[15] = 0x00;
+    report[16] = char(0x82);
+    report[18] = 1, report[19] = 2, report[20] = 3;
+
+    size_t done = 0;       // ways that hid the window and left the server serving
+    bool waiting = false;  // hidden, a report sent, its handling awaited
+    int handled = 0;
+    QTimer step;
+    QObject::connect(&step, &QTimer::timeout, &window, [&] {
+        if (done == std::size(ways)) {
+            step.stop();
+            exit->trigger();
+        } else if (!waiting) {
+            ASSERT_TRUE(window.isVisible()) << ways[done].name;
+            ways[done].hide();
+            EXPECT_FALSE(window.isVisible()) << ways[done].name;
+            handled = m_server->m_rcuRecvCount;
+            unit.writeDatagram(report, QHostAddress::LocalHost, 3338);
+            waiting = true;
+        } else if (m_server->m_rcuRecvCount > handled) {
+            ways[done].restore();
+            EXPECT_TRUE(window.isVisible()) << ways[done].name;
+            EXPECT_FALSE(window.isMinimized()) << ways[done].name;
+            waiting = false;
+            ++done;
+        }
+    });
+    step.start(10);
+    EXPECT_EQ(window.exec(), 0);
+    EXPECT_EQ(done, std::size(ways)) << "the run ended after hiding by " << (done < std::size(ways) ? ways[done].name : "-");
+    EXPECT_FALSE(window.isVisible());
+    window.OnDestroy();
+    EXPECT_FALSE(m_server->m_db.IsOpen());
 }
