@@ -21,7 +21,7 @@ protected:
     // Sends the datagram and returns the reply that reached m_replies.
     std::string Datagram(const std::string &text)
     {
-        m_sender.writeDatagram(text.data(), static_cast<qint64>(text.size()), QHostAddress::LocalHost, 3338);
+        m_sender.writeDatagram(text.data(), static_cast<qint64>(text.size()), QHostAddress::LocalHost, ServerUdpPort());
         return NextDatagram(m_replies, 5000).toStdString();
     }
 

@@ -200,8 +200,7 @@ TEST_F(RoomMonitorTest, TemperatureRangeLatchOverTheFirst16Slots)
 // state and a room-state command to the room unit.
 TEST_F(RoomMonitorTest, PolledPmsChangesReachTheRoomUnit)
 {
-    QUdpSocket unit;
-    ASSERT_TRUE(unit.bind(QHostAddress::LocalHost, 3341));
+    QUdpSocket &unit = m_roomUnits;
     CRoom &room = Room(1, 2, 3);
     room.m_rcuIp = 0x7F000001;
     room.m_rcuStatus = 4;

@@ -34,7 +34,7 @@ class WindowPortsTest : public ServerTest {};
 TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
 {
     InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     CKelvorWindow window(m_server.get());
     window.OnInitDialog();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
@@ -79,7 +79,7 @@ TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
 TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
 {
     InstallSeed("velto.bak");
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     m_server->m_askAdminPassword = [](std::string &password) { return AskAdminPassword(nullptr, password); };
     QString shownUser = QStringLiteral("<no dialog>"), shownPassword;
@@ -106,7 +106,7 @@ TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
 TEST_F(WindowPortsTest, MinimiseAndCloseHideToTheTray)
 {
     InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     CKelvorWindow window(m_server.get());
     window.m_hasTray = true;
     window.OnInitDialog();
