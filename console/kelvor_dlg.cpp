@@ -10,7 +10,7 @@
 #include <ctime>
 #include <limits>
 
-CKelvorDlg::CKelvorDlg(QObject *parent) : QObject(parent)
+CKelvorDlg::CKelvorDlg(const ServerPorts &ports, QObject *parent) : QObject(parent), m_ports(ports)
 {
     m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
     // The option accessors report a closed connection rather than do nothing.
@@ -55,7 +55,7 @@ bool CKelvorDlg::OnInitDialog()
 void CKelvorDlg::InitSockets()
 {
     auto *udp = new CUdpSocket(this);
-    if (udp->Create(kServerUdpPort)) {
+    if (udp->Create(m_ports.serverUdp)) {
         m_udpSocket = udp;
     } else {
         delete udp;

@@ -40,10 +40,15 @@ class CRoom;
 class PmsCommandStream;
 class QThread;
 
-// Fixed ports of the installation (not settings).
-constexpr int kServerUdpPort = 3338;
-constexpr int kRcuUdpPort = 3341;
-constexpr int kPmsTcpPorts[2] = {40000, 9766};
+// The ports of the installation (not settings): the server's own UDP port,
+// the port the room units listen on, and the two PMS listeners. The program
+// runs on these; tests give port 0 (the system picks one) for the server's
+// own ports and a socket of theirs for the room units'.
+struct ServerPorts {
+    uint16_t serverUdp = 3338;
+    uint16_t rcuUdp = 3341;
+    std::array<uint16_t, 2> pmsTcp = {40000, 9766};
+};
 constexpr int kFrameBufferSize = 3000;
 constexpr int kLogLines = 500;
 
@@ -76,7 +81,7 @@ struct RoomListItem {
 class CKelvorDlg : public QObject, public CSysOption {
     Q_OBJECT
 public:
-    explicit CKelvorDlg(QObject *parent = nullptr);
+    explicit CKelvorDlg(const ServerPorts &ports = ServerPorts{}, QObject *parent = nullptr);
     ~CKelvorDlg() override;
     CKelvorDlg(const CKelvorDlg &) = delete;
     CKelvorDlg &operator=(const CKelvorDlg &) = delete;
@@ -123,8 +128,14 @@ public:
 
     // ---- UDP socket and dispatcher -----------------------------------------
     int SendUdp(int length, int port, const char *address);
-    // To every room unit: the RCU broadcast address, port 3341.
+    // To every room unit: the RCU broadcast address, the room units' port.
     int SendToRcuBroadcast(int length);
+    // The port every room unit listens on (3341 in an installation).
+    int RcuPort() const { return m_ports.rcuUdp; }
+    // The ports the server's sockets are bound to; 0 for a socket that
+    // could not be made.
+    uint16_t UdpPort() const;
+    uint16_t PmsListenerPort(int index) const;
     void OnUdpReceive();
     // The dispatcher's work on the datagram of length bytes that has just
     // been read into m_recvBuf.
@@ -223,7 +234,7 @@ public:
     void ForwardRcuAnswer(uint16_t replyCode);
 
     // ---- PMS link and poller --------------------------------------------------
-    CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr}; // TCP 40000, 9766
+    CTcpSocket *m_pmsListeners[2] = {nullptr, nullptr}; // TCP 40000, 9766 in an installation
     CClientSocket *m_pmsLink = nullptr;
     uint8_t m_pmsReplyBuf[kFrameBufferSize] = {};
     uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
@@ -308,6 +319,7 @@ private:
     void BroadcastPoll();
     void BroadcastTime();
 
+    const ServerPorts m_ports;
     StartMode m_mode = StartMode::NotStarted;
     bool m_destroyed = false;
     bool m_inIdlePass = false;

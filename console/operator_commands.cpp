@@ -61,7 +61,7 @@ void QueryRoom(CKelvorDlg &server, CRoom *room, uint32_t code, uint32_t answerWa
     const int length = cmd.BuildFrame(server.m_sendBuf, sizeof server.m_sendBuf);
     char address[16];
     FormatIPv4(room->m_rcuIp, address);
-    server.SendUdp(length, kRcuUdpPort, address);
+    server.SendUdp(length, server.RcuPort(), address);
     std::snprintf(server.m_logText, sizeof server.m_logText, "[发送] 向%d|%d%02d房间发送命令(cmd:0x%X)",
                   room->m_buildNum, room->m_floorNum, room->m_roomNum, code);
     server.AddLog(server.m_logText);

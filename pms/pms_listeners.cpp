@@ -42,7 +42,7 @@ void CKelvorDlg::CreatePmsListeners()
 {
     for (int i = 0; i < 2; ++i) {
         auto *listener = new CTcpSocket(this);
-        if (listener->Create(static_cast<quint16>(kPmsTcpPorts[i]))) {
+        if (listener->Create(m_ports.pmsTcp[i])) {
             m_pmsListeners[i] = listener;
         } else {
             delete listener;
@@ -50,6 +50,11 @@ void CKelvorDlg::CreatePmsListeners()
             platform::MessageBox("创建Tcp SOCKET失败！");
         }
     }
+}
+
+uint16_t CKelvorDlg::PmsListenerPort(int index) const
+{
+    return m_pmsListeners[index] ? m_pmsListeners[index]->serverPort() : 0;
 }
 
 void CKelvorDlg::OnPmsAccepted(CClientSocket *link)

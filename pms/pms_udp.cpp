@@ -43,5 +43,5 @@ void CPmsCommands::SendUdpReply(const std::string &text, const char *senderAddre
     if (m_dlg.m_udpSocket && ParseIPv4(address, host)
         && m_dlg.m_udpSocket->SendTo(text.data(), static_cast<qint64>(text.size()),
                                      static_cast<quint16>(m_dlg.m_hmsPort), host) > 0)
-        ++(m_dlg.m_hmsPort == kRcuUdpPort ? m_dlg.m_rcuSendCount : m_dlg.m_clientSendCount);
+        ++(m_dlg.m_hmsPort == m_dlg.RcuPort() ? m_dlg.m_rcuSendCount : m_dlg.m_clientSendCount);
 }

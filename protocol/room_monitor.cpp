@@ -108,7 +108,7 @@ void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
     command.SetRoomStateRecord(static_cast<uint8_t>(state));
     const int length = command.BuildFrame(m_sendBuf, sizeof m_sendBuf);
     if (length > 0)
-        SendUdp(length, kRcuUdpPort, room.GetIPString().c_str());
+        SendUdp(length, RcuPort(), room.GetIPString().c_str());
 }
 
 void CKelvorDlg::CheckDoorAlarm(CRoom &room, int64_t now)

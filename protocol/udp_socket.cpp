@@ -91,8 +91,10 @@ int CKelvorDlg::SendToRcuBroadcast(int length)
 {
     char address[16];
     FormatIPv4(m_rcuBroadcastIp, address);
-    return SendUdp(length, kRcuUdpPort, address);
+    return SendUdp(length, RcuPort(), address);
 }
+
+uint16_t CKelvorDlg::UdpPort() const { return m_udpSocket ? m_udpSocket->localPort() : 0; }
 
 int CKelvorDlg::SendUdp(int length, int port, const char *address)
 {
@@ -104,7 +106,7 @@ int CKelvorDlg::SendUdp(int length, int port, const char *address)
     const qint64 sent = m_udpSocket->SendTo(m_sendBuf, length, static_cast<quint16>(port), host);
     if (sent < 1)
         return static_cast<int>(sent);
-    if (port == kRcuUdpPort)
+    if (port == RcuPort())
         ++m_rcuSendCount;
     else
         ++m_clientSendCount;

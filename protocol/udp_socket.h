@@ -1,6 +1,7 @@
 #pragma once
-// The server's one UDP socket (port 3338): every datagram to and from room
-// units, workstations, floor call panels and the PMS goes through it.
+// The server's one UDP socket (port 3338 in an installation): every datagram
+// to and from room units, workstations, floor call panels and the PMS goes
+// through it.
 #include <QHostAddress>
 #include <QUdpSocket>
 
@@ -11,8 +12,9 @@ class CUdpSocket : public QUdpSocket {
 public:
     explicit CUdpSocket(CKelvorDlg *owner);
 
-    // Binds port 3338 on every local IPv4 address with 32 KiB buffers and
-    // broadcast allowed. False when the port cannot be had.
+    // Binds the port (0: one the system picks) on every local IPv4 address
+    // with 32 KiB buffers and broadcast allowed. False when the port cannot
+    // be had.
     bool Create(quint16 port);
 
     // One datagram of at most size bytes into buffer, which holds size + 1

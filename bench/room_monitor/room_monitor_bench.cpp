@@ -1,5 +1,5 @@
 // The room monitor on a hotel of 2,000 in-service rooms, on the embedded
-// database in a temporary directory (needs UDP port 3338 free):
+// database in a temporary directory, on UDP and TCP ports the system picks:
 //   1. the cost of one pass when nothing has changed;
 //   2. the time to drain 2,000 changed rooms to one logged-in workstation on
 //      loopback, one room per pass, with the pushes counted where they arrive.
@@ -88,11 +88,14 @@ int main(int argc, char **argv)
     conf.write(HotelConf().c_str());
     conf.close();
 
-    CKelvorDlg server;
+    ServerPorts ports; // the server's own ports picked by the system
+    ports.serverUdp = 0;
+    ports.pmsTcp = {0, 0};
+    CKelvorDlg server(ports);
     server.OnInitDialog();
     server.m_idleLoopLevel = 1000; // passes only when this program runs one
     if (server.Mode() != StartMode::Full || !server.HasUdpSocket()) {
-        std::fprintf(stderr, "the server did not start fully (port 3338 taken?)\n");
+        std::fprintf(stderr, "the server did not start fully (no UDP socket?)\n");
         return 1;
     }
     const int rooms = server.m_hotel.GetTotalRooms();
@@ -112,7 +115,7 @@ int main(int argc, char **argv)
     // 2. Every room changed, one logged-in workstation.
     QUdpSocket workstation;
     workstation.bind(QHostAddress::LocalHost, 0);
-    workstation.writeDatagram(LoginFrame(), QHostAddress::LocalHost, 3338);
+    workstation.writeDatagram(LoginFrame(), QHostAddress::LocalHost, server.UdpPort());
     const auto loginStart = Clock::now();
     while (server.m_clients.empty() && Seconds(loginStart) < 5)
         QCoreApplication::processEvents();

@@ -6,13 +6,14 @@
 //      directly through sqlite3 on a database of its own;
 //   2. the same reports again once the rooms are pushed (nothing changes);
 //   3. every room sends a report that switches everything back, over
-//      loopback to the server's port 3338 at a paced rate, with the room
+//      loopback to the server's UDP port at a paced rate, with the room
 //      monitor's idle passes running between datagrams as in the server;
 //      the dispatcher's counters tell how many were handled.
 //   build/bench/status_report/status_report_bench [rooms per floor] [pace]
 // pace: the loopback rate as a share of the in-process all-changed rate
 // (0.5 when not given).
-// Binds UDP 3338 on 127.0.0.1 traffic only; run it while no server runs.
+// The server's own ports are ones the system picks, so it runs beside a
+// running server.
 #include "console/kelvor_dlg.h"
 #include "database/engine_settings.h"
 #include "database/sqlite_dialect.h"
@@ -45,8 +46,8 @@
 
 namespace {
 
-// Building 7: datagrams that other programs on this machine send to port
-// 3338 (tests with hotels of buildings 1 and 2) find no room here, so the
+// Building 7: should a datagram of another program ever reach the server's
+// port (tests use hotels of buildings 1 and 2), it finds no room here, so the
 // dispatcher's known-room counter counts only the benchmark's own.
 constexpr int kBuild = 7;
 constexpr int kFloors = 100;
@@ -206,10 +207,13 @@ public:
         database::EngineSettings settings;
         settings.directory = dir;
         database::SetEngineSettings(settings);
-        m_server = std::make_unique<CKelvorDlg>();
+        ServerPorts ports; // the server's own ports picked by the system
+        ports.serverUdp = 0;
+        ports.pmsTcp = {0, 0};
+        m_server = std::make_unique<CKelvorDlg>(ports);
         m_server->OnInitDialog();
         if (m_server->Mode() != StartMode::Full || !m_server->HasUdpSocket()) {
-            std::fprintf(stderr, "the server did not start in full (is port 3338 taken?)\n");
+            std::fprintf(stderr, "the server did not start in full (no UDP socket?)\n");
             return false;
         }
         m_server->m_rangeLow = kRangeLow;
@@ -306,11 +310,12 @@ public:
         const long dropsBefore = ReceiveBufferDrops();
         std::atomic<int> sent{0};
         std::atomic<bool> done{false};
+        const uint16_t serverPort = m_server->UdpPort();
         std::thread sender([&] {
             const int fd = socket(AF_INET, SOCK_DGRAM, 0);
             sockaddr_in to{};
             to.sin_family = AF_INET;
-            to.sin_port = htons(kServerUdpPort);
+            to.sin_port = htons(serverPort);
             to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             uint8_t datagram[kReportLength];
             const auto begin = Clock::now();
@@ -355,7 +360,7 @@ private:
     void HandleInProcess(int i, bool on)
     {
         BuildReport(m_server->m_recvBuf, Floor(i), Room(i), on);
-        m_server->HandleDatagram(kReportLength, 0x7F000001, kRcuUdpPort);
+        m_server->HandleDatagram(kReportLength, 0x7F000001, static_cast<uint16_t>(m_server->RcuPort()));
     }
 
     const int m_perFloor, m_rooms;

@@ -1,6 +1,7 @@
 // The datagram dispatcher on the real socket: the checks that drop a datagram
 // silently, the room byte adjustment, the unknown-room line, the learning of
 // a unit's address and port, and the counters.
+#include "support/datagrams.h"
 #include "support/server_fixture.h"
 
 #include "platform/gbk.h"
@@ -65,7 +66,7 @@ protected:
     void Send(const QByteArray &datagram, QUdpSocket *from = nullptr)
     {
         QUdpSocket &socket = from ? *from : m_unit;
-        ASSERT_EQ(socket.writeDatagram(datagram, QHostAddress::LocalHost, 3338), datagram.size());
+        ASSERT_EQ(socket.writeDatagram(datagram, QHostAddress::LocalHost, ServerUdpPort()), datagram.size());
         ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server->m_udpSocket->hasPendingDatagrams(); }, 2000));
     }
 
@@ -187,10 +188,25 @@ TEST_F(DispatcherTest, DatagramOf3000BytesIsReadWhole)
     EXPECT_EQ(Count(), (Counters{0, 0, 0}));
 }
 
+// The send counters go by the port alone: a datagram to the room units' port
+// counts as a room unit's, whoever listens there; any other port as a client's.
+TEST_F(DispatcherTest, SendCountersGoByThePortOnly)
+{
+    QUdpSocket workstation;
+    ASSERT_TRUE(workstation.bind(QHostAddress::LocalHost, 0));
+    const int rcuBefore = m_server->m_rcuSendCount, clientBefore = m_server->m_clientSendCount;
+    EXPECT_EQ(m_server->SendUdp(24, m_server->RcuPort(), "127.0.0.1"), 24);
+    EXPECT_EQ(m_server->SendUdp(22, workstation.localPort(), "127.0.0.1"), 22);
+    EXPECT_EQ(m_server->m_rcuSendCount, rcuBefore + 1);
+    EXPECT_EQ(m_server->m_clientSendCount, clientBefore + 1);
+    EXPECT_EQ(NextDatagram(m_roomUnits, 2000).size(), 24);
+    EXPECT_EQ(NextDatagram(workstation, 2000).size(), 22);
+}
+
 TEST_F(DispatcherTest, ABurstIsReadWithoutWaitingForLaterArrivals)
 {
     for (int i = 0; i < 50; ++i)
-        m_unit.writeDatagram(RcuFrame(1, 2, 1 + i % 10, 0x0082), QHostAddress::LocalHost, 3338);
+        m_unit.writeDatagram(RcuFrame(1, 2, 1 + i % 10, 0x0082), QHostAddress::LocalHost, ServerUdpPort());
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount == 50; }, 3000)) << m_server->m_rcuKnownCount;
 }
 

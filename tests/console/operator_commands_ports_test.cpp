@@ -44,7 +44,6 @@ protected:
         ServerTest::SetUp();
         InstallSeed("velto.db");
         SetRcuBroadcastToLoopback();
-        ASSERT_TRUE(m_rcu.bind(QHostAddress::LocalHost, 3341));
     }
     std::string LastLog()
     {
@@ -52,7 +51,6 @@ protected:
         // Without the "[%H:%M]  " in front.
         return lines.isEmpty() ? std::string() : lines.last().mid(9).toStdString();
     }
-    QUdpSocket m_rcu;
 };
 
 TEST_F(OperatorCommandsTest, RefreshGoesToTheBroadcastAddressWithoutALogLine)
@@ -60,7 +58,7 @@ TEST_F(OperatorCommandsTest, RefreshGoesToTheBroadcastAddressWithoutALogLine)
     CKelvorDlg &server = Start();
     const int lines = static_cast<int>(server.LogModel().rowCount());
     server.OnBtnRefreshState();
-    const QByteArray frame = NextDatagram(m_rcu);
+    const QByteArray frame = NextDatagram(m_roomUnits);
     ASSERT_EQ(frame.size(), 24);
     const FrameFields f = Fields(frame);
     EXPECT_EQ(f.code, 0x0001);
@@ -71,7 +69,7 @@ TEST_F(OperatorCommandsTest, RefreshGoesToTheBroadcastAddressWithoutALogLine)
     EXPECT_EQ(server.LogModel().rowCount(), lines);
 
     server.OnBtnSendTime();
-    const QByteArray time = NextDatagram(m_rcu);
+    const QByteArray time = NextDatagram(m_roomUnits);
     ASSERT_EQ(time.size(), 36);
     EXPECT_EQ(Fields(time).code, 0x0004);
 }
@@ -109,7 +107,7 @@ TEST_F(OperatorCommandsTest, TestWithoutRoom201SendsAndLogsNothing)
     const int lines = static_cast<int>(server.LogModel().rowCount());
     server.OnBtnTest();
     EXPECT_EQ(server.LogModel().rowCount(), lines);
-    EXPECT_TRUE(NextDatagram(m_rcu, 200).isEmpty());
+    EXPECT_TRUE(NextDatagram(m_roomUnits, 200).isEmpty());
 }
 
 TEST_F(OperatorCommandsTest, RoomQueriesGoToTheSelectedRoomOnly)
@@ -121,7 +119,7 @@ TEST_F(OperatorCommandsTest, RoomQueriesGoToTheSelectedRoomOnly)
 
     server.OnBtnGetHostTime(room);
     EXPECT_EQ(LastLog(), U("[发送] 向1|203房间发送命令(cmd:0x7)"));
-    QByteArray frame = NextDatagram(m_rcu);
+    QByteArray frame = NextDatagram(m_roomUnits);
     ASSERT_EQ(frame.size(), 24);
     FrameFields f = Fields(frame);
     EXPECT_EQ(f.code, 0x0007);
@@ -132,7 +130,7 @@ TEST_F(OperatorCommandsTest, RoomQueriesGoToTheSelectedRoomOnly)
 
     server.OnBtnGetRoomState(room);
     EXPECT_EQ(LastLog(), U("[发送] 向1|203房间发送命令(cmd:0x1B)"));
-    frame = NextDatagram(m_rcu);
+    frame = NextDatagram(m_roomUnits);
     ASSERT_EQ(frame.size(), 24);
     f = Fields(frame);
     EXPECT_EQ(f.code, 0x001B);
@@ -143,7 +141,7 @@ TEST_F(OperatorCommandsTest, RoomQueriesGoToTheSelectedRoomOnly)
     server.OnBtnGetRoomState(server.RoomList().front().room);
     server.OnBtnGetHostTime(nullptr);
     EXPECT_EQ(server.LogModel().rowCount(), lines);
-    EXPECT_TRUE(NextDatagram(m_rcu, 200).isEmpty());
+    EXPECT_TRUE(NextDatagram(m_roomUnits, 200).isEmpty());
 }
 
 TEST_F(OperatorCommandsTest, DatabaseLoginOnlyReopensTheConnection)
@@ -246,7 +244,6 @@ TEST_F(OperatorCommandsTest, FreshServerRestoresFromTheBackup)
     SeedExec("insert into build_name(BUILD_NUM, BDNAME) values(7, 'Kept')");
     server.BackupDatabase(PathStd(QStringLiteral("saved.bak")));
     Stop();
-    m_rcu.close();
 
     // A first start elsewhere: no database, the backup as velto.bak.
     ASSERT_TRUE(QFile::remove(Path(QStringLiteral("velto.db"))));
@@ -254,7 +251,7 @@ TEST_F(OperatorCommandsTest, FreshServerRestoresFromTheBackup)
     QFile::remove(Path(QStringLiteral("velto.db-shm")));
     ASSERT_TRUE(QFile::rename(Path(QStringLiteral("saved.bak")), Path(QStringLiteral("velto.bak"))));
     m_boxes.Clear();
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_askAdminPassword = [](std::string &password) {
         password = "secret";
         return true;

@@ -143,7 +143,7 @@ TEST_P(RepairTest, FirstStart)
     if (c.backupPresent)
         InstallSeed("velto.bak");
     int asked = 0;
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     m_server->m_askAdminPassword = [&](std::string &password) {
         ++asked;
@@ -229,21 +229,24 @@ TEST_F(StartupTest, BroadcastIntervalOutsideItsRangeStillPolls)
 TEST_F(StartupTest, PortsInUseAreReportedAndTheOthersServe)
 {
     InstallSeed("velto.db");
+    // Another program holds the server's UDP port and its first PMS port.
     QTcpServer squatter;
-    ASSERT_TRUE(squatter.listen(QHostAddress::AnyIPv4, 40000));
+    ASSERT_TRUE(squatter.listen(QHostAddress::AnyIPv4, 0));
+    m_ports.pmsTcp[0] = squatter.serverPort();
     QUdpSocket udpSquatter;
-    ASSERT_TRUE(udpSquatter.bind(QHostAddress::AnyIPv4, 3338));
+    ASSERT_TRUE(udpSquatter.bind(QHostAddress::AnyIPv4, 0));
+    m_ports.serverUdp = udpSquatter.localPort();
 
     CKelvorDlg &server = Start();
     EXPECT_EQ(m_boxes.Texts(), (Texts{U("创建UDP SOCKET失败！"), U("创建Tcp SOCKET失败！")}));
     EXPECT_FALSE(server.HasUdpSocket());
-    EXPECT_EQ(server.SendUdp(10, 3341, "127.0.0.1"), 0);
+    EXPECT_EQ(server.SendUdp(10, server.RcuPort(), "127.0.0.1"), 0);
     EXPECT_EQ(server.m_rcuSendCount + server.m_clientSendCount, 0);
     EXPECT_EQ(server.m_pmsListeners[0], nullptr);
     ASSERT_NE(server.m_pmsListeners[1], nullptr);
 
     QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, 9766);
+    client.connectToHost(QHostAddress::LocalHost, PmsPort(9766));
     EXPECT_TRUE(client.waitForConnected(2000));
 }
 
@@ -251,12 +254,14 @@ TEST_F(StartupTest, ShutdownReleasesThePorts)
 {
     InstallSeed("velto.db");
     Start();
+    const quint16 udpPort = ServerUdpPort();
+    const quint16 tcpPorts[] = {PmsPort(40000), PmsPort(9766)};
     Stop();
     QUdpSocket udp;
-    EXPECT_TRUE(udp.bind(QHostAddress::AnyIPv4, 3338));
-    for (int port : {40000, 9766}) {
+    EXPECT_TRUE(udp.bind(QHostAddress::AnyIPv4, udpPort));
+    for (quint16 port : tcpPorts) {
         QTcpServer tcp;
-        EXPECT_TRUE(tcp.listen(QHostAddress::AnyIPv4, static_cast<quint16>(port))) << port;
+        EXPECT_TRUE(tcp.listen(QHostAddress::AnyIPv4, port)) << port;
     }
 }
 
@@ -268,12 +273,11 @@ protected:
         InstallSeed("velto.db");
         SetRcuBroadcastToLoopback();
         SetSetting(QStringLiteral("Network Configuration/BROADCAST INTERVAL"), 1);
-        ASSERT_TRUE(m_rcu.bind(QHostAddress::LocalHost, 3341));
     }
 
     QByteArray NextFrame()
     {
-        return NextDatagram(m_rcu, 3000);
+        return NextDatagram(m_roomUnits, 3000);
     }
 
     static void ExpectBroadcastHeader(const QByteArray &f, int code)
@@ -297,8 +301,6 @@ protected:
             sum += b[i];
         EXPECT_EQ(b[f.size() - 2] | b[f.size() - 1] << 8, static_cast<int>(sum & 0xFFFF));
     }
-
-    QUdpSocket m_rcu;
 };
 
 TEST_F(TimerFramesTest, PollLeavesEveryIntervalForTheBroadcastAddress)

@@ -31,7 +31,7 @@ CRoom &PmsServerTest::PlaceUnit(int build, int floor, int room)
 void PmsServerTest::Connect(QTcpSocket &pms, quint16 port)
 {
     CClientSocket *before = m_server->m_pmsLink;
-    pms.connectToHost(QHostAddress::LocalHost, port);
+    pms.connectToHost(QHostAddress::LocalHost, PmsPort(port));
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_pmsLink && m_server->m_pmsLink != before; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return pms.state() == QAbstractSocket::ConnectedState; }, 5000));
 }

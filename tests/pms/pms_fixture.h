@@ -14,8 +14,8 @@ protected:
 
     // The room's unit is m_unit: its address and port as if learnt.
     CRoom &PlaceUnit(int build, int floor, int room);
-    // Connects a PMS client to port 40000 or 9766 and waits until the server
-    // has accepted it.
+    // Connects a PMS client to the listener an installation has on port 40000
+    // or 9766 (PmsPort) and waits until the server has accepted it.
     void Connect(QTcpSocket &pms, quint16 port = 40000);
     // Sends a command on the link and waits until the server has handled it;
     // returns what came back on that link (empty: no reply).

@@ -13,7 +13,9 @@ class ListenerTest : public PmsServerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_squatter.listen(QHostAddress::AnyIPv4, 40000));
+        // Another program holds the first listener's port.
+        ASSERT_TRUE(m_squatter.listen(QHostAddress::AnyIPv4, 0));
+        m_ports.pmsTcp[0] = m_squatter.serverPort();
         PmsServerTest::SetUp();
     }
     QTcpServer m_squatter;

@@ -69,8 +69,7 @@ TEST_F(ServerPollerTest, OtherTypesStartNoPoller)
 // the room-state command leaves for the room's unit.
 TEST_F(ServerPollerTest, OutsideChangeOfRmstateReachesTheRoomsUnit)
 {
-    QUdpSocket unit;
-    ASSERT_TRUE(unit.bind(QHostAddress::AnyIPv4, 3341));
+    QUdpSocket &unit = m_roomUnits;
     SetSetting("Interface Configuration/HMS INTERFACE", 2);
     Start();
     CRoom &room = *m_server->m_hotel.FindRoom(1, 2, 4);

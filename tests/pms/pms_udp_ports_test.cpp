@@ -21,7 +21,7 @@ protected:
     // Sends the datagram and returns the reply that reached m_replies.
     std::string Datagram(const std::string &text)
     {
-        m_sender.writeDatagram(text.data(), static_cast<qint64>(text.size()), QHostAddress::LocalHost, 3338);
+        m_sender.writeDatagram(text.data(), static_cast<qint64>(text.size()), QHostAddress::LocalHost, ServerUdpPort());
         return NextDatagram(m_replies, 5000).toStdString();
     }
 
@@ -84,7 +84,7 @@ TEST_F(PmsUdpTest, DatagramLongerThanTheBufferIsDropped)
     };
     const int sent = m_server->m_clientSendCount, rcuSent = m_server->m_rcuSendCount;
     const std::string tooLong = padded(kCheckIn, 3001);
-    m_sender.writeDatagram(tooLong.data(), static_cast<qint64>(tooLong.size()), QHostAddress::LocalHost, 3338);
+    m_sender.writeDatagram(tooLong.data(), static_cast<qint64>(tooLong.size()), QHostAddress::LocalHost, ServerUdpPort());
     // The next reply is the next command's.
     EXPECT_NE(Datagram("<foxhis><func>FOO</func><id>7</id></foxhis>").find("<id>7</id>"), std::string::npos);
     EXPECT_TRUE(Frames().empty());

@@ -83,12 +83,12 @@ void ReportTest::Send(const TestFrame &frame)
 
 void ReportTest::SendOverLoopback(const TestFrame &frame)
 {
-    ASSERT_TRUE(m_server->HasUdpSocket()) << "UDP port 3338 is taken";
+    ASSERT_TRUE(m_server->HasUdpSocket());
     if (m_unit.state() != QAbstractSocket::BoundState) {
         ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
     }
     const QByteArray &bytes = frame.Bytes();
-    ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, 3338), bytes.size());
+    ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, ServerUdpPort()), bytes.size());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server->m_udpSocket->hasPendingDatagrams(); }, 2000));
 }
 

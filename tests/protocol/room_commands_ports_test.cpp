@@ -76,9 +76,8 @@ protected:
     void SetUp() override
     {
         RoomUnitTest::SetUp();
-        // The broadcast address of the room units, played by a loopback socket.
+        // The broadcast address of the room units, played by m_roomUnits.
         m_server->m_rcuBroadcastIp = 0x7F000001;
-        ASSERT_TRUE(m_allUnits.bind(QHostAddress::LocalHost, 3341));
     }
 
     // One request from the workstation; what the room unit received.
@@ -87,8 +86,6 @@ protected:
         Send(ClientRequest(request), m_station);
         return Received(m_unit);
     }
-
-    QUdpSocket m_allUnits;
 };
 
 TEST_F(RoomCommandTest, EveryCommandCodeGivesItsFrameToTheRoomsUnit)
@@ -132,7 +129,7 @@ TEST_F(RoomCommandTest, EveryCommandCodeGivesItsFrameToTheRoomsUnit)
             EXPECT_EQ(lines.back(), Utf8(c.log));
         }
         EXPECT_TRUE(Received(m_station).empty()); // no reply to the workstation
-        EXPECT_TRUE(Received(m_allUnits).empty());
+        EXPECT_TRUE(Received(m_roomUnits).empty());
     }
 }
 
@@ -151,7 +148,7 @@ TEST_F(RoomCommandTest, AllRoomsCommandsGoToTheBroadcastAddressWhenTheRoomIsMiss
     for (const auto &c : cases) {
         SCOPED_TRACE(c.request);
         EXPECT_TRUE(Command({c.request, 255, 255, 255}).empty());
-        const std::vector<QByteArray> frames = Received(m_allUnits);
+        const std::vector<QByteArray> frames = Received(m_roomUnits);
         ASSERT_EQ(frames.size(), 1u);
         const uint8_t *b = At(frames[0]);
         EXPECT_EQ(frames[0].size(), 28);
@@ -165,7 +162,7 @@ TEST_F(RoomCommandTest, AllRoomsCommandsGoToTheBroadcastAddressWhenTheRoomIsMiss
     const std::vector<QByteArray> frames = Command({0x03});
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(At(frames[0])[18], 255);
-    EXPECT_TRUE(Received(m_allUnits).empty());
+    EXPECT_TRUE(Received(m_roomUnits).empty());
 }
 
 // Light scene frames name all rooms, yet the command is for one room only;
@@ -175,7 +172,7 @@ TEST_F(RoomCommandTest, NothingIsSentForAMissingRoomOrAnUnknownSender)
     AddClient(m_station);
     EXPECT_TRUE(Command({0x40, 255, 255, 255}).empty());
     EXPECT_TRUE(Command({0x30, 1, 2, 99}).empty());
-    EXPECT_TRUE(Received(m_allUnits).empty());
+    EXPECT_TRUE(Received(m_roomUnits).empty());
     EXPECT_TRUE(LogLines().empty());
     EXPECT_EQ(m_server->m_cmdSeq, 2); // the numbers are used up all the same
 

@@ -200,8 +200,7 @@ TEST_F(RoomMonitorTest, TemperatureRangeLatchOverTheFirst16Slots)
 // state and a room-state command to the room unit.
 TEST_F(RoomMonitorTest, PolledPmsChangesReachTheRoomUnit)
 {
-    QUdpSocket unit;
-    ASSERT_TRUE(unit.bind(QHostAddress::LocalHost, 3341));
+    QUdpSocket &unit = m_roomUnits;
     CRoom &room = Room(1, 2, 3);
     room.m_rcuIp = 0x7F000001;
     room.m_rcuStatus = 4;
@@ -259,8 +258,7 @@ TEST_F(RoomMonitorTest, PolledPmsChangesReachTheRoomUnit)
 // it still get theirs.
 TEST_F(RoomMonitorTest, RoomWithoutAddressIsSentNothing)
 {
-    QUdpSocket unit;
-    ASSERT_TRUE(unit.bind(QHostAddress::LocalHost, 3341));
+    QUdpSocket &unit = m_roomUnits;
     m_server->m_pmsType = 2;
     CRoom &heard = Room(1, 2, 5);
     heard.m_rcuIp = 0x7F000001;
@@ -274,7 +272,8 @@ TEST_F(RoomMonitorTest, RoomWithoutAddressIsSentNothing)
     EXPECT_EQ(frames[0][20], 5);
     EXPECT_EQ(m_server->m_rcuSendCount, rcuSent + 1);
 
-    for (const auto &[address, port] : {std::pair{"0.0.0.0", 3341}, std::pair{"127.0.0.1", 0}})
+    const int rcuPort = m_server->RcuPort();
+    for (const auto &[address, port] : {std::pair{"0.0.0.0", rcuPort}, std::pair{"127.0.0.1", 0}})
         EXPECT_EQ(m_server->SendUdp(28, port, address), -1) << address << ":" << port;
     EXPECT_EQ(m_server->m_rcuSendCount, rcuSent + 1);
     EXPECT_EQ(m_server->m_clientSendCount, clientSent);

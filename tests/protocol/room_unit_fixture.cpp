@@ -16,7 +16,7 @@ void RoomUnitTest::SetUp()
     InstallSeed("velto.db");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
-    ASSERT_TRUE(m_server->HasUdpSocket()) << "port 3338 is taken";
+    ASSERT_TRUE(m_server->HasUdpSocket());
     ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
     ASSERT_TRUE(m_station.bind(QHostAddress::LocalHost, 0));
     Send(RcuReport(0x0082, {}), m_unit); // the room learns where its unit is
@@ -25,7 +25,7 @@ void RoomUnitTest::SetUp()
 
 void RoomUnitTest::Send(const QByteArray &datagram, QUdpSocket &from)
 {
-    ASSERT_EQ(from.writeDatagram(datagram, QHostAddress::LocalHost, 3338), datagram.size());
+    ASSERT_EQ(from.writeDatagram(datagram, QHostAddress::LocalHost, ServerUdpPort()), datagram.size());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server->m_udpSocket->hasPendingDatagrams(); }, 2000));
 }
 

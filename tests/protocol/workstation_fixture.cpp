@@ -56,7 +56,7 @@ void WorkstationTest::SetUp()
     InstallSeed("velto.db");
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
-    ASSERT_TRUE(m_server->HasUdpSocket()) << "port 3338 is taken";
+    ASSERT_TRUE(m_server->HasUdpSocket());
     m_server->m_idleLoopLevel = 1000; // no loop runs that deep
 }
 
@@ -106,7 +106,7 @@ std::vector<QByteArray> WorkstationTest::Drain(QUdpSocket &socket)
 
 std::vector<QByteArray> WorkstationTest::Request(QUdpSocket &from, const QByteArray &datagram)
 {
-    EXPECT_EQ(from.writeDatagram(datagram, QHostAddress::LocalHost, 3338), datagram.size());
+    EXPECT_EQ(from.writeDatagram(datagram, QHostAddress::LocalHost, ServerUdpPort()), datagram.size());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !m_server->m_udpSocket->hasPendingDatagrams(); }, 2000));
     return Drain(from);
 }

@@ -23,6 +23,8 @@ void ServerTest::SetUp()
     settings.directory = Path();
     database::SetEngineSettings(settings);
     WriteHotelConf();
+    ASSERT_TRUE(m_roomUnits.bind(QHostAddress::LocalHost, 0));
+    m_ports.rcuUdp = m_roomUnits.localPort();
 }
 
 void ServerTest::TearDown()
@@ -73,8 +75,22 @@ void ServerTest::SeedExec(const std::string &sql)
 
 CKelvorDlg &ServerTest::Start()
 {
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     m_server->OnInitDialog();
     return *m_server;
+}
+
+quint16 ServerTest::ServerUdpPort() const
+{
+    EXPECT_TRUE(m_server && m_server->HasUdpSocket()) << "the server has no UDP socket";
+    return m_server ? m_server->UdpPort() : 0;
+}
+
+quint16 ServerTest::PmsPort(quint16 installationPort) const
+{
+    EXPECT_TRUE(installationPort == 40000 || installationPort == 9766) << installationPort;
+    const quint16 port = m_server ? m_server->PmsListenerPort(installationPort == 9766 ? 1 : 0) : 0;
+    EXPECT_NE(port, 0) << "no PMS listener for " << installationPort;
+    return port;
 }

@@ -2,10 +2,16 @@
 // A server working directory in a temp folder: hotel.conf, velto.db from the
 // seed (or velto.bak only, for a first start), the settings redirected there,
 // the embedded engine pointed at it, and message boxes recorded.
+//
+// The server gets ports of its own, never the installation's: it binds its
+// UDP socket and PMS listeners on ports the system picks (read them back with
+// ServerUdpPort and PmsPort), and its room unit frames go to m_roomUnits's
+// port. So tests run side by side, and beside a running server.
 #include "console/kelvor_dlg.h"
 #include "support/message_recorder.h"
 #include "support/temp_dir.h"
 
+#include <QUdpSocket>
 #include <QVariant>
 #include <memory>
 #include <string>
@@ -22,19 +28,34 @@ protected:
     // Profile value, e.g. Setting("Network Configuration/BROADCAST INTERVAL").
     void SetSetting(const QString &key, const QVariant &value);
     QVariant Setting(const QString &key);
-    // Broadcasts to the room units then reach a test socket on 127.0.0.1:3341.
+    // Broadcasts to the room units then reach m_roomUnits.
     void SetRcuBroadcastToLoopback();
     // A statement on a connection of the test's own (the server's is not
     // open yet or is left alone).
     void SeedExec(const std::string &sql);
 
-    // Constructs the server with the clock at m_now and runs its start-up.
+    // Constructs the server on m_ports with the clock at m_now and runs its
+    // start-up.
     CKelvorDlg &Start();
     void Stop() { m_server.reset(); }
+
+    // Where the running server is reached: its UDP socket's port, and the
+    // port of the PMS listener that an installation has on 40000 or 9766.
+    quint16 ServerUdpPort() const;
+    quint16 PmsPort(quint16 installationPort = 40000) const;
 
     static const char *const kHotelConf;
     int64_t m_now = 1700000000;
     MessageRecorder m_boxes;
     std::unique_ptr<CKelvorDlg> m_server;
     QString m_previousDir;
+    // Plays every room unit at 127.0.0.1: it holds the port the server sends
+    // room unit frames to (broadcasts, once SetRcuBroadcastToLoopback, and
+    // commands to a room at 127.0.0.1 by the room units' port).
+    QUdpSocket m_roomUnits;
+    // The ports a server made by the test gets: the system picks the
+    // server's own (0); SetUp sets the room units' port to m_roomUnits's and
+    // leaves the others alone. A test may point one at a socket of its own
+    // before it makes the server.
+    ServerPorts m_ports{0, 0, {0, 0}};
 };

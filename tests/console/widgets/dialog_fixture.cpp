@@ -12,7 +12,7 @@ void DialogTest::SetUp()
 {
     ServerTest::SetUp();
     InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     ASSERT_TRUE(m_server->m_db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"));
     m_server->ReadSettings();

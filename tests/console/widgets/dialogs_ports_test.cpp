@@ -83,7 +83,7 @@ protected:
     }
     std::unique_ptr<CKelvorWindow> StartWindow()
     {
-        m_server = std::make_unique<CKelvorDlg>();
+        m_server = std::make_unique<CKelvorDlg>(m_ports);
         m_server->m_clock = [this] { return m_now; };
         auto window = std::make_unique<CKelvorWindow>(m_server.get());
         window->OnInitDialog();
@@ -310,8 +310,7 @@ TEST_F(DialogsPortsTest, QueryButtonsUseTheSelectedRoom)
 TEST_F(DialogsPortsTest, CommandButtonsReachTheServer)
 {
     SetRcuBroadcastToLoopback();
-    QUdpSocket units;
-    ASSERT_TRUE(units.bind(QHostAddress::LocalHost, 3341));
+    QUdpSocket &units = m_roomUnits;
     auto window = StartWindow();
     const auto nextCommand = [&] {
         const QByteArray frame = NextDatagram(units, 2000);

@@ -35,7 +35,7 @@ protected:
     {
         ServerTest::SetUp();
         InstallSeed("velto.db");
-        m_server = std::make_unique<CKelvorDlg>();
+        m_server = std::make_unique<CKelvorDlg>(m_ports);
         ASSERT_TRUE(m_server->m_db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"));
         m_dialog = std::make_unique<CDlgSuperUser>(m_server.get(), nullptr);
     }

@@ -37,7 +37,7 @@ protected:
     std::unique_ptr<CKelvorWindow> StartWithTray()
     {
         InstallSeed("velto.db");
-        m_server = std::make_unique<CKelvorDlg>();
+        m_server = std::make_unique<CKelvorDlg>(m_ports);
         auto window = std::make_unique<CKelvorWindow>(m_server.get());
         window->m_hasTray = true;
         window->OnInitDialog();
@@ -48,7 +48,7 @@ protected:
 TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
 {
     InstallSeed("velto.db");
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     CKelvorWindow window(m_server.get());
     window.OnInitDialog();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
@@ -93,7 +93,7 @@ TEST_F(WindowPortsTest, FullStartShowsTheConnectedServer)
 TEST_F(WindowPortsTest, FirstStartAsksTheAdministratorThroughTheDialog)
 {
     InstallSeed("velto.bak");
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     m_server->m_askAdminPassword = [](std::string &password) { return AskAdminPassword(nullptr, password); };
     QString shownUser = QStringLiteral("<no dialog>"), shownPassword;
@@ -188,7 +188,7 @@ TEST_F(WindowPortsTest, HidingToTheTrayKeepsTheServerRunning)
             ways[done].hide();
             EXPECT_FALSE(window.isVisible()) << ways[done].name;
             handled = m_server->m_rcuRecvCount;
-            unit.writeDatagram(report, QHostAddress::LocalHost, 3338);
+            unit.writeDatagram(report, QHostAddress::LocalHost, ServerUdpPort());
             waiting = true;
         } else if (m_server->m_rcuRecvCount > handled) {
             ways[done].restore();
