@@ -13,6 +13,7 @@
 #include "database/sys_option.h"
 #include "model/hotel.h"
 #include "pms/pms_commands.h"
+#include "pms/pms_poller.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
 #include "protocol/room_monitor.h"
@@ -240,6 +241,7 @@ public:
     uint8_t m_pmsRecvBuf[kFrameBufferSize + 1] = {};
     QThread *m_pmsThread = nullptr;
     std::atomic<int> m_stopThread{0};
+    PmsPollerGate m_pmsPollerGate; // a restore closes the poller's connection through it
     // pms/: the accept of a new link; one read from it (false when nothing
     // was read) and the commands it completed, in order; the command handler
     // on the command that is in m_pmsRecvBuf (length bytes); the replies.

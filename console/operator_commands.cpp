@@ -9,6 +9,7 @@
 #include "protocol/device_com_ctrl.h"
 #include "protocol/udp_socket.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -18,6 +19,10 @@ constexpr uint32_t kRcuRefresh = 0x0001;
 constexpr uint32_t kRcuTimeQuery = 0x0007;
 constexpr uint32_t kRcuRoomStateQuery = 0x001B;
 constexpr uint32_t kRcuMeterTest = 0x0616;
+
+// Longer than any one step of the poller between two looks at its gate: a
+// statement, or a reconnect within its login time-out.
+constexpr std::chrono::milliseconds kPollerPauseLimit{15000};
 
 CDeviceComCtrl Command(uint32_t code, uint32_t build, uint32_t floor, uint32_t room)
 {
@@ -112,9 +117,11 @@ void CKelvorDlg::BackupDatabase(const std::string &path)
     rs.Close();
 }
 
-// The server's own connection uses velto: it steps over to master for the
-// restore (keeping the connection, and with it the live-room table) and
-// back again. Event rows written after the backup are gone, so the highest
+// SQL Server restores a database only while no other connection uses it.
+// The server's own connection steps over to master for the restore (keeping
+// the connection, and with it the live-room table) and back again; the PMS
+// poller's connection is closed for the restore and reopened after it.
+// Event rows written after the backup are gone, so the highest
 // pushed event index is read again; otherwise the monitor would hold back
 // every new event until the numbering passed the old maximum.
 void CKelvorDlg::RestoreDatabase(const std::string &path)
@@ -124,6 +131,8 @@ void CKelvorDlg::RestoreDatabase(const std::string &path)
     if (platform::MessageBox("警告：该操作将使数据库恢复到指定文件的备份状态，所有备份后的数据将丢失，是否继续操作？",
                              platform::MsgButtons::YesNo, platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
         return;
+    if (!m_pmsPollerGate.Pause(kPollerPauseLimit))
+        std::fprintf(stderr, "The PMS poller has not closed its database connection for the restore.\n");
     CADOMyRecordset rs(&m_db);
     rs.Exec("use master");
     rs.Close();
@@ -132,6 +141,7 @@ void CKelvorDlg::RestoreDatabase(const std::string &path)
     rs.Close();
     rs.Exec("use velto");
     rs.Close();
+    m_pmsPollerGate.Resume();
     if (!restored)
         return;
     m_lastEventIndex = 0;

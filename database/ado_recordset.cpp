@@ -1,6 +1,7 @@
 #include "database/ado_recordset.h"
 
 #include "database/db_connection.h"
+#include "database/sqlite_dialect.h"
 #include "platform/gbk.h"
 
 #include <QDateTime>
@@ -260,6 +261,7 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
         *recordsAffected = affected;
     if (m_recordset->isActive() && m_recordset->isSelect()) {
         m_columns = m_recordset->record();
+        database::SqliteDialect::TypeBitColumns(*m_recordset, m_columns);
         const int columns = m_columns.count();
         while (m_recordset->next()) {
             for (int column = 0; column < columns; ++column)

@@ -4,6 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <set>
@@ -305,6 +310,26 @@ bool SqliteDialect::PrepareConnection(sqlite3 *handle, const QString &directory,
         return false;
     }
     return true;
+}
+
+void SqliteDialect::TypeBitColumns(const QSqlQuery &query, QSqlRecord &columns)
+{
+    const QVariant handle = query.result() ? query.result()->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
+        return;
+    sqlite3_stmt *statement = *static_cast<sqlite3_stmt *const *>(handle.constData());
+    if (!statement)
+        return;
+    const int count = std::min(columns.count(), sqlite3_column_count(statement));
+    for (int column = 0; column < count; ++column) {
+        const char *declared = sqlite3_column_decltype(statement, column);
+        if (!declared || QString::fromUtf8(declared).remove(QLatin1Char('[')).remove(QLatin1Char(']')).trimmed()
+                             .compare(QLatin1String("bit"), Qt::CaseInsensitive) != 0)
+            continue;
+        QSqlField field = columns.field(column);
+        field.setMetaType(QMetaType(QMetaType::Bool));
+        columns.replace(column, field);
+    }
 }
 
 bool SqliteDialect::Backup(const QString &databaseFile, const QString &target, QString *error)

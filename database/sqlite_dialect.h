@@ -11,6 +11,8 @@
 // connection of a server run empties it, as a restart of SQL Server would.
 #include <QString>
 
+class QSqlQuery;
+class QSqlRecord;
 struct sqlite3;
 
 namespace database {
@@ -43,6 +45,12 @@ public:
     // opened on no database.
     static bool PrepareConnection(sqlite3 *handle, const QString &directory, bool mainIsFile,
                                   QString *error);
+
+    // SQL Server's bit is a boolean, read as T or F. SQLite stores it as an
+    // integer and Qt's driver reports the column as text, so the columns of
+    // `query`'s result that are declared bit get the boolean type in
+    // `columns`. Results of another driver are left alone.
+    static void TypeBitColumns(const QSqlQuery &query, QSqlRecord &columns);
 
     // A consistent copy of a live database file into `target` (replaced).
     static bool Backup(const QString &databaseFile, const QString &target, QString *error);

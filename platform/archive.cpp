@@ -1,5 +1,7 @@
 #include "platform/archive.h"
 
+#include "platform/gbk.h"
+
 #include <cstring>
 
 namespace platform {
@@ -41,18 +43,23 @@ void CArchive::WriteBytes(const void *data, size_t size)
 
 void CArchive::WriteString(std::string_view text)
 {
-    const size_t n = text.size();
+    const uint64_t n = text.size();
     if (n < 0xFF) {
         WriteU8(static_cast<uint8_t>(n));
-    } else if (n < 0xFFFF) {
+    } else if (n < 0xFFFE) {
         WriteU8(0xFF);
         WriteU16(static_cast<uint16_t>(n));
     } else {
         WriteU8(0xFF);
         WriteU16(0xFFFF);
-        WriteU32(static_cast<uint32_t>(n));
+        if (n < 0xFFFFFFFF) {
+            WriteU32(static_cast<uint32_t>(n));
+        } else {
+            WriteU32(0xFFFFFFFF);
+            WriteU64(n);
+        }
     }
-    WriteBytes(text.data(), n);
+    WriteBytes(text.data(), text.size());
 }
 
 bool CArchive::Take(void *out, size_t size)
@@ -113,31 +120,59 @@ bool CArchive::ReadI64(int64_t &v)
 
 bool CArchive::ReadBytes(void *data, size_t size) { return Take(data, size); }
 
-bool CArchive::ReadString(std::string &text)
+// The length prefix; after the wide marker (0xFF 0xFFFE) the length of the
+// UTF-16 string follows in the same form, where 0xFFFE is then a length.
+bool CArchive::ReadStringLength(uint64_t &length, bool &wide)
 {
-    text.clear();
     uint8_t b = 0;
     if (!ReadU8(b))
         return false;
-    size_t n = b;
-    if (b == 0xFF) {
-        uint16_t w = 0;
-        if (!ReadU16(w))
-            return false;
-        n = w;
-        if (w == 0xFFFF) {
-            uint32_t d = 0;
-            if (!ReadU32(d))
-                return false;
-            n = d;
-        }
+    if (b < 0xFF) {
+        length = b;
+        return true;
     }
-    if (m_bytes.size() - m_pos < n) {
+    uint16_t w = 0;
+    if (!ReadU16(w))
+        return false;
+    if (w == 0xFFFE && !wide) {
+        wide = true;
+        return ReadStringLength(length, wide);
+    }
+    if (w < 0xFFFF) {
+        length = w;
+        return true;
+    }
+    uint32_t d = 0;
+    if (!ReadU32(d))
+        return false;
+    length = d;
+    return d < 0xFFFFFFFF || ReadU64(length);
+}
+
+bool CArchive::ReadString(std::string &text)
+{
+    text.clear();
+    uint64_t length = 0;
+    bool wide = false;
+    if (!ReadStringLength(length, wide))
+        return false;
+    const uint64_t left = m_bytes.size() - m_pos;
+    if (length > left || (wide && length > left / 2)) {
         m_error = endOfFile;
         return false;
     }
-    text.assign(reinterpret_cast<const char *>(m_bytes.data() + m_pos), n);
-    m_pos += n;
+    const uint8_t *bytes = m_bytes.data() + m_pos;
+    if (!wide) {
+        text.assign(reinterpret_cast<const char *>(bytes), length);
+        m_pos += length;
+        return true;
+    }
+    std::u16string units(length, u'\0');
+    for (size_t i = 0; i < length; ++i)
+        units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    m_pos += 2 * length;
+    const QByteArray gbk = GbkFromQString(QString::fromStdU16String(units));
+    text.assign(gbk.constData(), static_cast<size_t>(gbk.size()));
     return true;
 }
 

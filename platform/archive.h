@@ -36,8 +36,9 @@ public:
     void WriteI64(int64_t v) { WriteU64(static_cast<uint64_t>(v)); }
     void WriteBytes(const void *data, size_t size);
     // The class library's string form: a length prefix of 1 byte (below 0xFF),
-    // else 0xFF and 2 bytes (below 0xFFFF), else 0xFF 0xFFFF and 4 bytes; then
-    // the bytes, no terminator.
+    // else 0xFF and 2 bytes (below 0xFFFE), else 0xFF 0xFFFF and 4 bytes; then
+    // the bytes, no terminator. 0xFF 0xFFFE is never a length: it marks a
+    // string of UTF-16 characters, whose own length prefix follows.
     void WriteString(std::string_view text);
 
     bool ReadU8(uint8_t &v);
@@ -47,6 +48,8 @@ public:
     bool ReadI32(int32_t &v);
     bool ReadI64(int64_t &v);
     bool ReadBytes(void *data, size_t size);
+    // Either form; a UTF-16 string comes back as GBK, as every text inside the
+    // program.
     bool ReadString(std::string &text);
 
     // Storing and loading with one call, for Serialize methods that walk the
@@ -59,6 +62,7 @@ public:
 
 private:
     bool Take(void *out, size_t size);
+    bool ReadStringLength(uint64_t &length, bool &wide);
 
     Mode m_mode;
     Error m_error = none;

@@ -1,8 +1,9 @@
 // The PMS room-state poller. It never touches the UI thread's connection or
 // room cursor: it has a connection of its own to the same database (the
 // live-room table is global, visible to every connection) and a RoomWalker.
-// The only thing it shares is each room's polled state and change mark,
-// handed over by CRoom::StorePolledPmsState.
+// What it shares is each room's polled state and change mark, handed over by
+// CRoom::StorePolledPmsState, and the gate through which the UI thread
+// pauses it.
 #include "pms/pms_poller.h"
 
 #include "console/kelvor_dlg.h"
@@ -43,11 +44,74 @@ bool PollRoom(CADOMyRecordset &rs, CRoom &room)
     return true;
 }
 
+// Enter and Leave of the gate around the poller's life; declared before the
+// connection, so that Leave comes after the connection is closed.
+class GateEntry {
+public:
+    explicit GateEntry(PmsPollerGate &gate) : m_gate(gate) { m_gate.Enter(); }
+    ~GateEntry() { m_gate.Leave(); }
+    GateEntry(const GateEntry &) = delete;
+    GateEntry &operator=(const GateEntry &) = delete;
+
+private:
+    PmsPollerGate &m_gate;
+};
+
 } // namespace
 
-int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const std::atomic<int> &stop,
-                      PmsPollerProgress *progress)
+bool PmsPollerGate::Pause(std::chrono::milliseconds limit)
 {
+    std::unique_lock lock(m_mutex);
+    m_pauseAsked = true;
+    return m_changed.wait_for(lock, limit, [this] { return !m_running || m_holding; });
+}
+
+void PmsPollerGate::Resume()
+{
+    std::lock_guard lock(m_mutex);
+    m_pauseAsked = false;
+    m_changed.notify_all();
+}
+
+bool PmsPollerGate::Holding() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_holding;
+}
+
+void PmsPollerGate::Enter()
+{
+    std::lock_guard lock(m_mutex);
+    m_running = true;
+}
+
+void PmsPollerGate::Leave()
+{
+    std::lock_guard lock(m_mutex);
+    m_running = false;
+    m_changed.notify_all();
+}
+
+bool PmsPollerGate::HoldWhilePaused(CADODatabase &db, const std::atomic<int> &stop)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_pauseAsked)
+        return !stop;
+    db.Close();
+    m_holding = true;
+    m_changed.notify_all();
+    // Shutdown sets the stop flag without a word to the gate: look at it
+    // every millisecond, as Pause does.
+    while (m_pauseAsked && !stop)
+        m_changed.wait_for(lock, std::chrono::milliseconds(1));
+    m_holding = false;
+    return !stop;
+}
+
+int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const std::atomic<int> &stop,
+                      PmsPollerGate &gate, PmsPollerProgress *progress)
+{
+    GateEntry entry(gate);
     CADODatabase db;
     CADOMyRecordset rs(&db);
     CHotel::RoomWalker walker(hotel);
@@ -58,6 +122,8 @@ int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const st
     };
     while (!stop) {
         for (CRoom *room = walker.First(); room && !stop;) {
+            if (!gate.HoldWhilePaused(db, stop))
+                break;
             if (!db.IsOpen() && !db.OpenSibling(primary)) {
                 failed();
                 continue;
@@ -80,7 +146,7 @@ int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const st
 
 int PmsRoomStateThread(CKelvorDlg *dlg)
 {
-    return PollPmsRoomStates(dlg->m_hotel, dlg->m_db, dlg->m_stopThread);
+    return PollPmsRoomStates(dlg->m_hotel, dlg->m_db, dlg->m_stopThread, dlg->m_pmsPollerGate);
 }
 
 void CKelvorDlg::StartPmsThread()

@@ -61,6 +61,18 @@ void CMsg::Serialize(platform::CArchive &ar)
     }
 }
 
+const CRuntimeClass CMsg::classCMsg("CMsg", 0xFFFF, &CMsg::CreateObject);
+
+CObject *CMsg::CreateObject()
+{
+    return new CMsg;
+}
+
+const CRuntimeClass *CMsg::GetRuntimeClass() const
+{
+    return &classCMsg;
+}
+
 CMsg *GetScratchMsg()
 {
     static CMsg scratch;

@@ -53,6 +53,12 @@ public:
 
     // Archive form: u16 archive word, u32 type, then a body chosen by the type.
     void Serialize(platform::CArchive &ar) override;
+
+    // Creatable by its class name "CMsg" (schema number 0xFFFF): the factory
+    // makes a new, reset message.
+    static const CRuntimeClass classCMsg;
+    static CObject *CreateObject();
+    const CRuntimeClass *GetRuntimeClass() const override;
 };
 
 // The one reply message of the process, reset on every call: a reply must be

@@ -88,7 +88,8 @@ int main(int argc, char **argv)
 
     std::atomic<int> stop{0};
     PmsPollerProgress progress;
-    std::unique_ptr<QThread> thread(QThread::create([&] { PollPmsRoomStates(hotel, db, stop, &progress); }));
+    PmsPollerGate gate;
+    std::unique_ptr<QThread> thread(QThread::create([&] { PollPmsRoomStates(hotel, db, stop, gate, &progress); }));
     thread->start();
     while (progress.passes < 1)
         QThread::msleep(1);
@@ -109,6 +110,19 @@ int main(int argc, char **argv)
         QThread::yieldCurrentThread();
     const double latency = Seconds(changed);
     const double beside = UpdateCost(db);
+
+    // A restore closes the poller's connection first: how long the UI thread
+    // waits for that, and how long until the poller has reconnected and
+    // finished its next pass.
+    const auto pausing = Clock::now();
+    gate.Pause(std::chrono::seconds(15));
+    const double pause = Seconds(pausing);
+    gate.Resume();
+    const auto resuming = Clock::now();
+    const int afterResume = progress.passes + 1;
+    while (progress.passes <= afterResume)
+        QThread::yieldCurrentThread();
+    const double resume = Seconds(resuming);
     auto stopping = Clock::now();
     stop = 1;
     thread->wait();
@@ -119,7 +133,7 @@ int main(int argc, char **argv)
     MustExec(db, "drop table ##REALTIMEROOM");
     std::atomic<int> stopFailing{0};
     PmsPollerProgress failing;
-    thread.reset(QThread::create([&] { PollPmsRoomStates(hotel, db, stopFailing, &failing); }));
+    thread.reset(QThread::create([&] { PollPmsRoomStates(hotel, db, stopFailing, gate, &failing); }));
     thread->start();
     while (failing.failures < 5)
         QThread::msleep(1);
@@ -136,5 +150,7 @@ int main(int argc, char **argv)
     std::printf("failed poller statements      %d\n", progress.failures.load());
     std::printf("stop flag to end, polling     %.2f ms\n", stopPolling * 1e3);
     std::printf("stop flag to end, failing     %.2f ms\n", stopWhileFailing * 1e3);
+    std::printf("pause for a restore           %.2f ms\n", pause * 1e3);
+    std::printf("resume to a whole pass after  %.1f ms\n", resume * 1e3);
     return 0;
 }

@@ -98,9 +98,10 @@ protected:
         DatabaseTest::SetUp();
         InstallSeed();
         ASSERT_TRUE(OpenServer());
-        MustExec("create table kinds (i int, b boolean, r real, t varchar(20), d datetime, n int, x blob)");
-        MustExec("insert into kinds values(-42, 1, 2.5, 'text', '2016-05-11 08:03:09', NULL, x'00ff')");
-        MustExec("insert into kinds values(7, 0, 0.1, '客房', NULL, 1, NULL)");
+        MustExec("create table kinds (i int, b boolean, r real, t varchar(20), d datetime, n int, x blob, "
+                 "[f] [bit] NULL, g bit)");
+        MustExec("insert into kinds values(-42, 1, 2.5, 'text', '2016-05-11 08:03:09', NULL, x'00ff', 1, NULL)");
+        MustExec("insert into kinds values(7, 0, 0.1, '客房', NULL, 1, NULL, 0, 1)");
     }
 };
 
@@ -114,6 +115,8 @@ TEST_F(RecordsetTest, FieldsReadAsText)
     const Case cases[] = {
         {"i", "-42", "7"},
         {"b", "T", "F"},
+        {"f", "T", "F"}, // SQL Server's bit, as a table script declares it
+        {"g", "", "T"},
         {"r", "2.5", "0.10000000000000000555"},
         {"t", "text", "客房"},
         {"d", "2016-05-11 08:03:09", ""},

@@ -27,6 +27,9 @@ TEST(Archive, WritesLittleEndianValuesAndStrings)
     EXPECT_TRUE(in.Ok());
 }
 
+// The class library's CString layout: one length byte below 0xFF, then 0xFF
+// and a 16-bit length below 0xFFFE, then 0xFF 0xFFFF and a 32-bit length.
+// 0xFF 0xFFFE is its marker for a UTF-16 string, never a length.
 TEST(Archive, StringLengthPrefixes)
 {
     struct Case {
@@ -37,8 +40,9 @@ TEST(Archive, StringLengthPrefixes)
         {0, {0x00}},
         {254, {0xFE}},
         {255, {0xFF, 0xFF, 0x00}},
-        {0xFFFE, {0xFF, 0xFE, 0xFF}},
-        {0xFFFF, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
+        {65533, {0xFF, 0xFD, 0xFF}},
+        {65534, {0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}},
+        {65535, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00}},
     };
     for (const Case &c : cases) {
         CArchive out;
@@ -48,8 +52,27 @@ TEST(Archive, StringLengthPrefixes)
         CArchive in(out.Bytes());
         std::string back;
         EXPECT_TRUE(in.ReadString(back));
-        EXPECT_EQ(back.size(), c.length);
+        EXPECT_EQ(back, std::string(c.length, 'x'));
+        EXPECT_EQ(in.Position(), out.Bytes().size());
     }
+}
+
+// A UTF-16 string as the class library writes it (marker, then its own
+// length in characters) reads as GBK; one cut short fails.
+TEST(Archive, WideStringsReadAsGbk)
+{
+    const std::vector<uint8_t> wide = {0xFF, 0xFE, 0xFF, 0x03, 'a', 0x00, 0xA2, 0x5B, 0x3F, 0x62, 7};
+    CArchive in(wide);
+    std::string text;
+    ASSERT_TRUE(in.ReadString(text));
+    EXPECT_EQ(text, "a客房");
+    uint8_t next = 0;
+    EXPECT_TRUE(in.ReadU8(next));
+    EXPECT_EQ(next, 7);
+
+    CArchive cut(std::vector<uint8_t>(wide.begin(), wide.begin() + 9));
+    EXPECT_FALSE(cut.ReadString(text));
+    EXPECT_FALSE(cut.Ok());
 }
 
 TEST(Archive, ReadingPastTheEndFailsAndStaysFailed)

@@ -67,44 +67,98 @@ TEST_F(ServerPollerTest, OtherTypesStartNoPoller)
 // The PMS software is another program: it changes RMSTATE in the live-room
 // table (with the embedded engine the file tempdb.db beside velto.db), and
 // the room-state command leaves for the room's unit.
-TEST_F(ServerPollerTest, OutsideChangeOfRmstateReachesTheRoomsUnit)
+class PollerToUnitTest : public ServerPollerTest {
+protected:
+    void SetUp() override
+    {
+        ServerPollerTest::SetUp();
+        SetSetting("Interface Configuration/HMS INTERFACE", 2);
+        Start();
+        m_server->m_hotel.FindRoom(1, 2, 4)->m_rcuIp = 0x7F000001;
+        // The first pass finds every room checked in.
+        ASSERT_TRUE(WaitForStates(1));
+        EXPECT_EQ(m_states, std::vector<int>{1});
+    }
+    // Idle passes of the window's loop until the unit of 1|2|04 has had
+    // `count` state commands; their state bytes are in m_states.
+    bool WaitForStates(size_t count)
+    {
+        return QTest::qWaitFor([&] {
+            m_server->ContinueModal();
+            for (const QByteArray &f : TakeDatagrams(m_unit)) {
+                const auto *b = reinterpret_cast<const uint8_t *>(f.constData());
+                if (f.size() == 28 && (b[15] << 8 | b[16]) == 0x000C && b[18] == 1 && b[19] == 2 && b[20] == 4)
+                    m_states.push_back(b[23]);
+            }
+            return m_states.size() >= count;
+        }, 5000);
+    }
+    void WriteRmstateAsThePms(int state)
+    {
+        sqlite3 *pms = nullptr;
+        ASSERT_EQ(sqlite3_open(PathStd("tempdb.db").c_str(), &pms), SQLITE_OK);
+        sqlite3_busy_timeout(pms, 5000);
+        const std::string sql =
+            "update REALTIMEROOM set RMSTATE=" + std::to_string(state) + " where BUILD=1 and FLOOR=2 and ROOMNUM=4";
+        EXPECT_EQ(sqlite3_exec(pms, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(pms);
+    }
+
+    // The unit of 1|2|04 at 127.0.0.1 listens where the server sends room unit frames.
+    QUdpSocket &m_unit = m_roomUnits;
+    std::vector<int> m_states;
+};
+
+TEST_F(PollerToUnitTest, OutsideChangeOfRmstateReachesTheRoomsUnit)
 {
-    QUdpSocket &unit = m_roomUnits;
-    SetSetting("Interface Configuration/HMS INTERFACE", 2);
-    Start();
-    CRoom &room = *m_server->m_hotel.FindRoom(1, 2, 4);
-    room.m_rcuIp = 0x7F000001;
-    // Frames of the unit of 1|2|04 with their state byte.
-    std::vector<int> states;
-    // Each wait step is an idle pass of the window's loop, then a look at
-    // what reached the unit.
-    const auto receive = [&] {
-        m_server->ContinueModal();
-        for (const QByteArray &f : TakeDatagrams(unit)) {
-            const auto *b = reinterpret_cast<const uint8_t *>(f.constData());
-            if (f.size() == 28 && (b[15] << 8 | b[16]) == 0x000C && b[18] == 1 && b[19] == 2 && b[20] == 4)
-                states.push_back(b[23]);
-        }
-    };
-    // The first pass finds every room checked in.
-    ASSERT_TRUE(QTest::qWaitFor([&] { receive(); return !states.empty(); }, 5000));
-    EXPECT_EQ(states, std::vector<int>{1});
-
-    sqlite3 *pms = nullptr;
-    ASSERT_EQ(sqlite3_open(PathStd("tempdb.db").c_str(), &pms), SQLITE_OK);
-    sqlite3_busy_timeout(pms, 5000);
-    EXPECT_EQ(sqlite3_exec(pms, "update REALTIMEROOM set RMSTATE=3 where BUILD=1 and FLOOR=2 and ROOMNUM=4",
-                           nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(pms);
-
-    ASSERT_TRUE(QTest::qWaitFor([&] { receive(); return states.size() == 2; }, 5000));
-    EXPECT_EQ(states[1], 3);
+    WriteRmstateAsThePms(3);
+    ASSERT_TRUE(WaitForStates(2));
+    EXPECT_EQ(m_states[1], 3);
     CADOMyRecordset rs(&m_server->m_db);
     ASSERT_TRUE(rs.Exec("select count(*) as n from event_msg_list where build_num=1 and floor_num=2 and room_num=4 "
                         "and msg_type=22 and msg_title='<中软>房间维修'"));
     EXPECT_EQ(rs.GetFieldString("n"), "1");
     const QStringList log = m_server->LogModel().stringList();
     EXPECT_EQ(log.last().mid(9).toStdString(), platform::Utf8FromGbk("<中软> 客房状态改变 ROOM:1|204 (0->3)"));
+}
+
+// SQL Server refuses a restore while another connection uses the database:
+// the poller's connection is closed while the restore runs and polling goes
+// on after it. The restore is held up by a write lock on velto.db that a
+// helper thread lets go once it has seen the poller hold (or given up).
+TEST_F(PollerToUnitTest, RestoreClosesThePollersConnectionAndPollingGoesOnAfter)
+{
+    const std::string backup = PathStd(QStringLiteral("before.bak"));
+    m_server->BackupDatabase(backup);
+    ASSERT_EQ(m_boxes.Texts(), std::vector<std::string>{platform::Utf8FromGbk("数据库成功备份")});
+
+    std::atomic<int> locked{0};
+    bool heldDuringRestore = false;
+    std::unique_ptr<QThread> writer(QThread::create([&] {
+        sqlite3 *db = nullptr;
+        sqlite3_open(PathStd("velto.db").c_str(), &db);
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            locked = 1;
+            heldDuringRestore = QTest::qWaitFor([&] { return m_server->m_pmsPollerGate.Holding(); }, 3000);
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        } else {
+            locked = -1;
+        }
+        sqlite3_close(db);
+    }));
+    writer->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return locked != 0; }, 5000));
+    ASSERT_EQ(locked, 1);
+    m_boxes.Clear();
+    m_boxes.QueueAnswer(platform::MsgAnswer::Yes);
+    m_server->RestoreDatabase(backup);
+    ASSERT_TRUE(writer->wait(10000));
+    EXPECT_TRUE(heldDuringRestore);
+    EXPECT_EQ(m_boxes.Texts().back(), platform::Utf8FromGbk("数据库成功恢复"));
+
+    WriteRmstateAsThePms(2);
+    ASSERT_TRUE(WaitForStates(2));
+    EXPECT_EQ(m_states[1], 2);
 }
 
 } // namespace

@@ -55,7 +55,7 @@ protected:
 
     void StartPoller()
     {
-        m_thread.reset(QThread::create([this] { PollPmsRoomStates(m_hotel, m_db, m_stop, &m_progress); }));
+        m_thread.reset(QThread::create([this] { PollPmsRoomStates(m_hotel, m_db, m_stop, m_gate, &m_progress); }));
         m_thread->start();
     }
     void StopPoller()
@@ -91,6 +91,7 @@ protected:
     CADODatabase m_db;
     CHotel m_hotel;
     std::atomic<int> m_stop{0};
+    PmsPollerGate m_gate;
     PmsPollerProgress m_progress;
     std::unique_ptr<QThread> m_thread;
 };
@@ -166,6 +167,41 @@ TEST_F(PollerTest, ASetFlagEndsItBeforeTheFirstQuery)
     EXPECT_EQ(m_progress.passes, 0);
     EXPECT_EQ(m_progress.failures, 0);
     EXPECT_EQ(MarkedRooms(), 0);
+}
+
+// A pause closes the poller's connection between two statements and holds
+// it; a change written meanwhile is marked after Resume, on a new connection.
+TEST_F(PollerTest, PauseHoldsItWithoutItsConnectionUntilResume)
+{
+    CreateLiveRooms();
+    StartPoller();
+    ASSERT_TRUE(WaitPasses(1));
+    TakeAllMarks();
+    ASSERT_TRUE(m_gate.Pause(std::chrono::seconds(5)));
+    EXPECT_TRUE(m_gate.Holding());
+    SetState(1, 2, 4, 2);
+    EXPECT_TRUE(m_gate.Holding());
+    m_gate.Resume();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Room(1, 2, 4).m_pmsChangeMark == 2; }, 5000));
+    EXPECT_EQ(Room(1, 2, 4).m_polledPmsState, 2);
+    EXPECT_FALSE(m_gate.Holding());
+    EXPECT_EQ(m_progress.failures, 0);
+}
+
+// No poller yet: Pause returns at once, and one that starts while the pause
+// stands holds before it connects. The stop flag ends a holding poller.
+TEST_F(PollerTest, PauseBeforeTheStartAndStopWhileHolding)
+{
+    CreateLiveRooms();
+    ASSERT_TRUE(m_gate.Pause(std::chrono::milliseconds(0)));
+    StartPoller();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_gate.Holding(); }, 5000));
+    EXPECT_EQ(MarkedRooms(), 0);
+    m_stop = 1;
+    EXPECT_TRUE(m_thread->wait(2000));
+    EXPECT_FALSE(m_gate.Holding());
+    EXPECT_TRUE(m_gate.Pause(std::chrono::milliseconds(0))) << "an ended poller holds nothing up";
+    EXPECT_EQ(m_progress.passes, 0);
 }
 
 } // namespace

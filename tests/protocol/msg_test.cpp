@@ -207,3 +207,34 @@ TEST(Msg, ArchiveBodiesByType)
     msg.m_type = 0x04;
     EXPECT_TRUE(RoundTrip(msg, CMsg()).m_user.empty());
 }
+
+// A loader that has read the class name makes the message by that name and
+// lets it load itself; only creatable classes are made.
+TEST(Msg, CreatableByItsClassName)
+{
+    const CRuntimeClass *found = CRuntimeClass::FromName("CMsg");
+    ASSERT_EQ(found, &CMsg::classCMsg);
+    EXPECT_STREQ(found->m_className, "CMsg");
+    EXPECT_EQ(found->m_schema, 0xFFFF);
+
+    CMsg stored;
+    stored.m_type = 0x20;
+    stored.m_text = "hello";
+    platform::CArchive out;
+    stored.Serialize(out);
+
+    std::unique_ptr<CObject> made = CRuntimeClass::CreateObject("CMsg");
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->GetRuntimeClass(), &CMsg::classCMsg);
+    auto *msg = dynamic_cast<CMsg *>(made.get());
+    ASSERT_NE(msg, nullptr);
+    EXPECT_EQ(msg->m_tag, -1) << "a new message is reset";
+    platform::CArchive in(out.Bytes());
+    made->Serialize(in);
+    EXPECT_TRUE(in.Ok());
+    EXPECT_EQ(msg->m_text, "hello");
+
+    for (const char *name : {"CObject", "CMyEvent", "cmsg", "CMsg ", ""})
+        EXPECT_EQ(CRuntimeClass::CreateObject(name), nullptr) << name;
+    EXPECT_EQ(CMyEvent().GetRuntimeClass(), &CObject::classCObject);
+}
