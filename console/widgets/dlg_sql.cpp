@@ -1,6 +1,7 @@
 #include "console/widgets/dlg_sql.h"
 
 #include "console/widgets/dialog_buttons.h"
+#include "console/widgets/dialog_placement.h"
 #include "console/widgets/gui_text.h"
 
 #include <QDialogButtonBox>
@@ -46,6 +47,7 @@ bool AskAdminPassword(QWidget *parent, std::string &password)
     CDlgSql dialog(parent);
     dialog.m_userName = "sa";
     dialog.m_password.clear();
+    CentreOverParent(&dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     password = dialog.m_password;

@@ -32,6 +32,7 @@ CDlgSuperUser::CDlgSuperUser(CKelvorDlg *server, QWidget *parent) : QDialog(pare
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    FitWidthToCaption(this);
 }
 
 void CDlgSuperUser::ShowCentred()

@@ -4,6 +4,7 @@
 #include "console/widgets/dlg_client.h"
 #include "console/widgets/dlg_setting.h"
 #include "console/widgets/dlg_super_user.h"
+#include "console/widgets/elided_label.h"
 #include "console/widgets/gui_text.h"
 #include "console/widgets/icons.h"
 
@@ -68,9 +69,12 @@ void CKelvorWindow::BuildControls()
     pictures->addWidget(m_picDbDown);
     grid->addLayout(pictures, 0, 0);
     grid->addWidget(label(0, "数据库连接状态："), 0, 1);
-    QLabel *dbState = label(1024, "静态");
-    dbState->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    grid->addWidget(dbState, 0, 2, 1, 3);
+    // Without a database the line carries the whole connection string.
+    m_txtDbState = new ElidedLabel(GuiText("静态"), this);
+    m_txtDbState->setObjectName(QStringLiteral("1024"));
+    m_txtDbState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_labels[1024] = m_txtDbState;
+    grid->addWidget(m_txtDbState, 0, 2, 1, 3);
     grid->addWidget(label(0, "接收客房控制器报文："), 1, 1);
     grid->addWidget(label(1019, ""), 1, 2);
     grid->addWidget(label(0, "发送客房控制器报文："), 1, 3);
@@ -283,7 +287,7 @@ void CKelvorWindow::RefreshStatus()
     const StatusTexts t = m_server->GetStatusTexts();
     m_picDbUp->setVisible(t.dbOpen);
     m_picDbDown->setVisible(!t.dbOpen);
-    Label(1024)->setText(platform::QStringFromGbk(t.dbState));
+    m_txtDbState->SetFullText(platform::QStringFromGbk(t.dbState));
     if (t.dbOpen) {
         Label(1019)->setText(platform::QStringFromGbk(t.rcuRecv));
         Label(1021)->setText(platform::QStringFromGbk(t.rcuSend));

@@ -15,6 +15,7 @@ class CDlgParam;
 class CDlgSetting;
 class CDlgSuperUser;
 class CRoom;
+class ElidedLabel;
 class QComboBox;
 class QLabel;
 class QListView;
@@ -104,6 +105,7 @@ private:
     QListView *m_logList = nullptr;
     QComboBox *m_roomCombo = nullptr;
     QLabel *m_picDbUp = nullptr, *m_picDbDown = nullptr;
+    ElidedLabel *m_txtDbState = nullptr;
     std::map<int, QPushButton *> m_buttons;
     std::map<int, QLabel *> m_labels;
 };

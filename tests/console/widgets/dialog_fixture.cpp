@@ -5,6 +5,8 @@
 #include "platform/gbk.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTest>
 
@@ -34,6 +36,16 @@ void DialogTest::ShowActive(QWidget &dialog)
     QApplication::setActiveWindow(&dialog);
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+}
+
+void Screenshot(QWidget *widget, const char *name)
+{
+    const QPixmap shot = widget->grab();
+    EXPECT_FALSE(shot.isNull()) << name;
+    const QString dir = qEnvironmentVariable("KELVOR_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        EXPECT_TRUE(shot.save(QDir(dir).filePath(QString::fromLatin1(name) + QStringLiteral(".png")))) << name;
+    }
 }
 
 QPushButton *ButtonWithText(QWidget &dialog, const char *gbk)

@@ -20,6 +20,10 @@ protected:
     static void ShowActive(QWidget &dialog);
 };
 
+// Grabs the widget (a test fails on an empty picture) and saves it as
+// <name>.png into the directory KELVOR_SCREENSHOT_DIR names, when set.
+void Screenshot(QWidget *widget, const char *name);
+
 // The dialog's button with that (GBK) caption.
 QPushButton *ButtonWithText(QWidget &dialog, const char *gbk);
 QString T(const char *gbk);

@@ -22,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -60,16 +59,6 @@ bool HoldsPosixLock(const QString &path)
             return true;
     }
     return false;
-}
-
-void Screenshot(QWidget *widget, const char *name)
-{
-    const QPixmap shot = widget->grab();
-    EXPECT_FALSE(shot.isNull()) << name;
-    const QString dir = qEnvironmentVariable("KELVOR_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        EXPECT_TRUE(shot.save(QDir(dir).filePath(QString::fromLatin1(name) + QStringLiteral(".png")))) << name;
-    }
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 #include "database/ado_recordset.h"
 #include "platform/gbk.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +29,42 @@ TEST(DlgSqlTest, LoginReturnsTheTypedPasswordAndCancelReturnsNothing)
     CDlgSql cancelled;
     QTimer::singleShot(0, &cancelled, [&] { ButtonWithText(cancelled, "取消")->click(); });
     EXPECT_EQ(cancelled.exec(), QDialog::Rejected);
+}
+
+// On the first start the login is asked before the main window is shown: it
+// comes up in the middle of the screen, not around the hidden window's corner.
+TEST(DlgSqlTest, FirstStartLoginIsCentredOnTheScreen)
+{
+    QWidget hiddenWindow;
+    hiddenWindow.resize(680, 520);
+    QRect shown;
+    QTimer::singleShot(0, &hiddenWindow, [&] {
+        auto *dialog = qobject_cast<CDlgSql *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        shown = dialog->frameGeometry();
+        Screenshot(dialog, "dlg_sql_first_start");
+        ButtonWithText(*dialog, "取消")->click();
+    });
+    std::string password;
+    EXPECT_FALSE(AskAdminPassword(&hiddenWindow, password));
+    ASSERT_TRUE(shown.isValid());
+    const QPoint offset = shown.center() - hiddenWindow.screen()->availableGeometry().center();
+    // Within the width of a window frame.
+    EXPECT_LE(offset.manhattanLength(), 10) << offset.x() << "," << offset.y();
+}
+
+// The administrator dialog is as wide as its caption in a title bar needs:
+// the caption in bold plus the window icon and three buttons.
+TEST(DlgSuperUserTest, WideEnoughForItsCaption)
+{
+    CKelvorDlg server;
+    CDlgSuperUser dialog(&server, nullptr);
+    dialog.ShowCentred();
+    QFont caption = dialog.font();
+    caption.setBold(true);
+    EXPECT_GE(dialog.width(), QFontMetrics(caption).horizontalAdvance(T("设置管理员用户admin")) + 120);
+    Screenshot(&dialog, "dlg_super_user");
 }
 
 class SuperUserTest : public ServerTest {

@@ -1,7 +1,7 @@
 // The operator window over a server that has started in full mode on its
 // fixed ports: status, room selector, tray menu, and a screenshot of it all
 // (saved where KELVOR_SCREENSHOT says, when set).
-#include "support/server_fixture.h"
+#include "dialog_fixture.h"
 
 #include "console/widgets/dlg_client.h"
 #include "console/widgets/dlg_ip_list.h"
@@ -10,6 +10,7 @@
 #include "console/widgets/dlg_sql.h"
 #include "console/widgets/dlg_super_user.h"
 #include "console/widgets/kelvor_window.h"
+#include "database/engine_settings.h"
 #include "platform/gbk.h"
 
 #include <QAction>
@@ -26,10 +27,6 @@
 #include <QTimer>
 #include <QUdpSocket>
 #include <functional>
-
-namespace {
-QString T(const char *gbk) { return platform::QStringFromGbk(gbk); }
-} // namespace
 
 class WindowPortsTest : public ServerTest {
 protected:
@@ -204,4 +201,29 @@ TEST_F(WindowPortsTest, HidingToTheTrayKeepsTheServerRunning)
     EXPECT_FALSE(window.isVisible());
     window.OnDestroy();
     EXPECT_FALSE(m_server->m_db.IsOpen());
+}
+
+// Without a database the status line carries the connection string, wider
+// than its place: the start and the end show, the whole text is the tooltip.
+TEST_F(WindowPortsTest, WithoutDatabaseTheStatusLineKeepsTheWholeConnectionString)
+{
+    database::EngineSettings settings;
+    settings.directory = Path(QStringLiteral("missing-folder"));
+    database::SetEngineSettings(settings);
+    m_server = std::make_unique<CKelvorDlg>();
+    CKelvorWindow window(m_server.get());
+    window.OnInitDialog();
+    ASSERT_EQ(m_server->Mode(), StartMode::WithoutDatabase);
+    window.show();
+
+    const QString whole = T("服务器未连接!") + QStringLiteral("  ") + T("<连接") +
+                          QStringLiteral("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;>");
+    QLabel *status = window.Label(1024);
+    EXPECT_EQ(status->toolTip(), whole);
+    EXPECT_LE(status->fontMetrics().horizontalAdvance(status->text()), status->contentsRect().width())
+        << status->text().toStdString();
+    EXPECT_TRUE(status->text().startsWith(T("服务器未连接!"))) << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith(QStringLiteral("Pwd=qubra;>"))) << status->text().toStdString();
+    Screenshot(&window, "window_without_database");
+    window.OnDestroy();
 }
