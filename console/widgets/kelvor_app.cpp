@@ -4,15 +4,22 @@
 #include "console/widgets/dlg_sql.h"
 #include "console/widgets/kelvor_window.h"
 #include "console/widgets/message_box_handler.h"
+#include "console/widgets/qt_translations.h"
 #include "platform/gbk.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
-bool CKelvorApp::InitInstance()
+void CKelvorApp::PrepareApplication()
 {
     QCoreApplication::setOrganizationName(platform::QStringFromGbk("应用程序向导生成的本地应用程序"));
+    InstallQtChineseTranslations();
     InstallMessageBoxHandler();
+}
+
+bool CKelvorApp::InitInstance()
+{
+    PrepareApplication();
 
     CKelvorDlg server;
     CKelvorWindow window(&server);

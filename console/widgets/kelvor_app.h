@@ -5,4 +5,7 @@ class CKelvorApp {
 public:
     // The life of the server; false when it ends (nothing follows it).
     bool InitInstance();
+    // The first step of InitInstance: the profile location, Qt's own texts
+    // in Chinese, the message boxes.
+    static void PrepareApplication();
 };
