@@ -1,6 +1,7 @@
 // The event log every part of the server writes to, and the status texts of
 // the window.
 #include "console/kelvor_dlg.h"
+#include "console/stderr_log.h"
 #include "platform/gbk.h"
 
 #include <cstdio>
@@ -41,6 +42,8 @@ void CKelvorDlg::AddLog(std::string_view text, int /*unused*/)
     // selection" when the list was empty (-1 = 0 - 1).
     if (SelectedRow(m_logSelection) == n - 1)
         SelectRow(m_logSelection, m_logModel, n);
+    if (m_logToStderr)
+        WriteStderrLog(static_cast<int64_t>(now), text);
 }
 
 StatusTexts CKelvorDlg::GetStatusTexts() const

@@ -1,10 +1,13 @@
 #include "console/kelvor_dlg.h"
 
+#include "database/engine_settings.h"
 #include "pms/pms_link.h"
 #include "protocol/udp_socket.h"
+#include "platform/gbk.h"
 #include "platform/message_box.h"
 
 #include <QAbstractEventDispatcher>
+#include <QDir>
 #include <QThread>
 #include <algorithm>
 #include <ctime>
@@ -48,6 +51,39 @@ bool CKelvorDlg::OnInitDialog()
     m_mode = m_db.IsOpen() ? StartMode::Full : StartMode::WithoutDatabase;
     emit StatusChanged();
     return true;
+}
+
+std::string CKelvorDlg::StartupSummary() const
+{
+    const char *mode = "not started";
+    switch (m_mode) {
+    case StartMode::NotStarted: break;
+    case StartMode::Full: mode = "full"; break;
+    case StartMode::WithoutDatabase: mode = "without database"; break;
+    case StartMode::Bare: mode = "bare"; break;
+    }
+    const database::EngineSettings engine = database::CurrentEngineSettings();
+    std::string line = std::string("kelvor-server started: mode ") + mode + ", engine ";
+    if (engine.engine == database::Engine::Odbc) {
+        line += "SQL Server through ODBC";
+    } else {
+        const QString folder = engine.directory.isEmpty() ? QDir::currentPath() : engine.directory;
+        line += "embedded SQLite in " + platform::GbkFromQString(QDir::toNativeSeparators(folder)).toStdString();
+    }
+    line += ", " + std::to_string(m_hotel.GetTotalRooms()) + " rooms, serving";
+    bool any = false;
+    auto serves = [&](const char *what, int port) {
+        line += (any ? ", " : " ") + std::string(what) + " " + std::to_string(port);
+        any = true;
+    };
+    if (const uint16_t udp = UdpPort())
+        serves("UDP", udp);
+    for (int i = 0; i < 2; ++i)
+        if (const uint16_t tcp = PmsListenerPort(i))
+            serves("TCP", tcp);
+    if (!any)
+        line += " no port";
+    return line;
 }
 
 // Qt needs no socket layer start; the UDP socket and both listeners are made

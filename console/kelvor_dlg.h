@@ -97,6 +97,9 @@ public:
     void OnDestroy();
     void ShutdownServer();
     StartMode Mode() const { return m_mode; }
+    // One line for the log of a server without a display: the mode, the
+    // database engine, the rooms in service and the ports served.
+    std::string StartupSummary() const;
 
     // Asked on the first start, when the server's own login is refused: the
     // database administrator's password for user "sa" (GBK). False when the
@@ -109,6 +112,8 @@ public:
 
     // ---- Event log and window texts --------------------------------------
     void AddLog(std::string_view text, int unused = 0);
+    // Without a display every log line also goes to stderr (stderr_log.h).
+    bool m_logToStderr = false;
     QStringListModel &LogModel() { return m_logModel; }
     QItemSelectionModel &LogSelection() { return m_logSelection; }
     StatusTexts GetStatusTexts() const;

@@ -1,6 +1,8 @@
 #include "console/widgets/kelvor_app.h"
 
 #include "console/kelvor_dlg.h"
+#include "console/shutdown_signals.h"
+#include "console/stderr_log.h"
 #include "console/widgets/dlg_sql.h"
 #include "console/widgets/kelvor_window.h"
 #include "console/widgets/message_box_handler.h"
@@ -9,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <string>
 
 void CKelvorApp::PrepareApplication()
 {
@@ -20,8 +23,14 @@ void CKelvorApp::PrepareApplication()
 bool CKelvorApp::InitInstance()
 {
     PrepareApplication();
+    // Without a display stderr is the server's log (a service's journal).
+    const bool headless = !HasInteractiveDisplay();
+    // Handled from here on, so a signal during start-up ends the run as soon
+    // as it begins, in order.
+    ShutdownSignals shutdownSignals;
 
     CKelvorDlg server;
+    server.m_logToStderr = headless;
     CKelvorWindow window(&server);
     server.m_askAdminPassword = [&window](std::string &password) {
         if (!HasInteractiveDisplay()) {
@@ -32,6 +41,16 @@ bool CKelvorApp::InitInstance()
         return AskAdminPassword(&window, password);
     };
     window.OnInitDialog();
+    if (headless)
+        WriteStderrLog(server.StartupSummary());
+    // SIGTERM, SIGINT and SIGHUP end the run exactly as "Exit..." does.
+    QObject::connect(&shutdownSignals, &ShutdownSignals::Received, &window, [&window, headless](int signalNumber) {
+        if (headless)
+            WriteStderrLog(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
+                           " received, shutting down");
+        window.OnTrayExit();
+    });
+    shutdownSignals.Enable();
     window.exec();
     window.OnDestroy();
     return false;

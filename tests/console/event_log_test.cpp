@@ -97,6 +97,27 @@ TEST_F(EventLogTest, WithoutSelectionNewLinesStayUnselected)
     EXPECT_EQ(Selected(), -1);
 }
 
+// Without a display stderr is the log: the local date and time, then the
+// line in UTF-8. With one (the default) stderr gets nothing.
+TEST_F(EventLogTest, WithoutADisplayEachLineAlsoGoesToStderrInUtf8)
+{
+    const time_t now = 1700000000;
+    struct tm local {};
+    ASSERT_TRUE(localtime_r(&now, &local));
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S  ", &local);
+
+    for (const bool headless : {false, true}) {
+        m_server.m_logToStderr = headless;
+        testing::internal::CaptureStderr();
+        m_server.AddLog("1|205 *错误报文*");
+        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string expected =
+            headless ? std::string(stamp) + reinterpret_cast<const char *>(u8"1|205 *错误报文*") + "\n" : "";
+        EXPECT_EQ(err, expected) << headless;
+    }
+}
+
 TEST(StatusTextsTest, ClosedDatabaseShowsTheConnectionString)
 {
     CKelvorDlg server;

@@ -248,6 +248,39 @@ TEST_F(StartupTest, PortsInUseAreReportedAndTheOthersServe)
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, PmsPort(9766));
     EXPECT_TRUE(client.waitForConnected(2000));
+    // The start-up line names only the port that is served.
+    EXPECT_TRUE(server.StartupSummary().ends_with(", 13 rooms, serving TCP " + std::to_string(PmsPort(9766))))
+        << server.StartupSummary();
+}
+
+// The start-up line a server without a display writes: mode, engine, rooms in
+// service, ports served.
+TEST_F(StartupTest, StartupSummaryNamesTheModeTheEngineTheRoomsAndThePorts)
+{
+    // The ports the running server is bound to.
+    const auto ports = [this] {
+        return "serving UDP " + std::to_string(ServerUdpPort()) + ", TCP " + std::to_string(PmsPort(40000)) +
+               ", TCP " + std::to_string(PmsPort(9766));
+    };
+    InstallSeed("velto.db");
+    Start();
+    EXPECT_EQ(m_server->StartupSummary(),
+              "kelvor-server started: mode full, engine embedded SQLite in " + PathStd() + ", 13 rooms, " + ports());
+    Stop();
+
+    // The login is refused and nobody answers the administrator prompt.
+    QFile::remove(Path(QStringLiteral("velto.db")));
+    Start();
+    EXPECT_EQ(m_server->StartupSummary(),
+              "kelvor-server started: mode bare, engine embedded SQLite in " + PathStd() + ", 0 rooms, " + ports());
+    Stop();
+
+    database::EngineSettings settings;
+    settings.directory = Path(QStringLiteral("missing-folder"));
+    database::SetEngineSettings(settings);
+    Start();
+    EXPECT_EQ(m_server->StartupSummary(), "kelvor-server started: mode without database, engine embedded SQLite in " +
+                                              PathStd(QStringLiteral("missing-folder")) + ", 13 rooms, " + ports());
 }
 
 TEST_F(StartupTest, ShutdownReleasesThePorts)
