@@ -59,3 +59,14 @@ void CADODatabase::Close()
     if (IsOpen())
         m_connection->Close();
 }
+
+void CADODatabase::EnableGroupCommit(std::function<void(const database::BatchLoss &)> reporter,
+                                     std::function<void()> begun)
+{
+    m_connection->SetGroupCommit(true, std::move(reporter), std::move(begun));
+}
+
+void CADODatabase::CommitBatch()
+{
+    m_connection->CommitBatch();
+}

@@ -4,12 +4,14 @@
 #include "database/com_error.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace database {
 class DbConnection;
+struct BatchLoss;
 }
 
 class CADODatabase {
@@ -32,6 +34,13 @@ public:
 
     bool IsOpen() const;
     void Close();
+
+    // Group commit of the writes between two idle moments (DbConnection):
+    // turned on for the server's own connection, committed by CommitBatch at
+    // every idle moment and by the owner's timer kBatchMaxAge after `begun`.
+    // The reporter hears of writes the engine threw away.
+    void EnableGroupCommit(std::function<void(const database::BatchLoss &)> reporter, std::function<void()> begun);
+    void CommitBatch();
 
     std::string GetConnectionString() const { return m_connectionString; }
     std::shared_ptr<database::DbConnection> GetActiveConnection() const { return m_connection; }

@@ -152,6 +152,8 @@ bool DbConnection::OpenOdbc(const std::string &connectionString, const std::stri
 void DbConnection::Close()
 {
     std::lock_guard lock(m_mutex);
+    CommitBatch();
+    m_probe.reset();
     if (m_open)
         m_db.close();
     m_open = false;
@@ -184,8 +186,18 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
 {
     std::lock_guard lock(m_mutex);
     *recordsAffected = 0;
-    if (m_settings.engine == Engine::Embedded)
-        return ExecuteEmbedded(query, text, recordsAffected, error);
+    const StatementKind kind = m_groupCommit ? Classify(text) : StatementKind::Alone;
+    if (m_groupCommit)
+        BeforeStatement(kind);
+    const bool ok = m_settings.engine == Engine::Embedded ? ExecuteEmbedded(query, text, recordsAffected, error)
+                                                          : ExecuteOdbc(query, text, recordsAffected, error);
+    if (m_batchOpen && kind == StatementKind::Write)
+        AfterWrite(ok, *error);
+    return ok;
+}
+
+bool DbConnection::ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error)
+{
     if (!query.exec(text)) {
         error->code = kErrInCommand;
         error->source = kOdbcSource;

@@ -9,13 +9,34 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-class QThread;
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+
+class QThread;
 
 struct sqlite3;
 
 namespace database {
+
+// Group commit bounds: an open batch commits by itself once it is this old or
+// holds this many writes, so an outside program writing the same tables
+// waits at most about this long for the server's write lock.
+constexpr std::chrono::milliseconds kBatchMaxAge{50};
+constexpr int kBatchMaxStatements = 2000;
+
+// Writes of an open batch that the engine threw away (it rolled the
+// transaction back on its own, or the commit failed), with its reason (GBK).
+struct BatchLoss {
+    int statements = 0;
+    std::string reason;
+};
+using BatchLossReporter = std::function<void(const BatchLoss &)>;
+// Told when a batch begins, so its owner can commit it kBatchMaxAge later
+// even when no further statement and no idle moment comes.
+using BatchBegunListener = std::function<void()>;
 
 class DbConnection {
 public:
@@ -37,6 +58,20 @@ public:
     // statement that returned a result set.
     bool Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
 
+    // Group commit, for the server's own connection: every INSERT, UPDATE or
+    // DELETE joins one transaction, begun by the first of them and committed
+    // by CommitBatch (the event loop's idle moment, and the owner's timer
+    // kBatchMaxAge after `begun`), by the statement bound, and before any
+    // other kind of statement (DDL, BACKUP, RESTORE, USE, EXEC) and Close.
+    // SELECTs run inside the open batch and see its rows. A failing write
+    // fails alone; when the engine rolled the whole batch back, the loss goes
+    // to the reporter (stderr without one) and the next write begins afresh.
+    // Off by default: other connections run every statement on its own.
+    void SetGroupCommit(bool on, BatchLossReporter reporter = {}, BatchBegunListener begun = {});
+    // True when no batch was open or it committed.
+    bool CommitBatch();
+    bool BatchOpen() const { return m_batchOpen; }
+
     QSqlDatabase Database() const { return m_db; }
     // Grows with every Open: a query made before it belongs to a closed
     // connection.
@@ -54,8 +89,18 @@ private:
     bool OpenOdbc(const std::string &connectionString, const std::string &user, const std::string &password,
                   ComError *error);
     bool ExecuteEmbedded(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
+    bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
+
+    // group_commit.cpp
+    enum class StatementKind { Read, Write, Alone };
+    static StatementKind Classify(const QString &text);
+    void BeforeStatement(StatementKind kind);
+    void AfterWrite(bool ok, const ComError &error);
+    bool BatchSurvived();
+    void LoseBatch(const std::string &reason);
+    bool BatchDue() const;
 
     std::recursive_mutex m_mutex;
     QString m_name;
@@ -68,6 +113,14 @@ private:
     std::string m_user;
     std::string m_password;
     std::string m_connectionString;
+
+    bool m_groupCommit = false;
+    BatchLossReporter m_batchLossReporter;
+    BatchBegunListener m_batchBegun;
+    bool m_batchOpen = false;
+    int m_batchStatements = 0;
+    std::chrono::steady_clock::time_point m_batchStart;
+    std::unique_ptr<QSqlQuery> m_probe; // the ODBC transaction probe
 };
 
 } // namespace database

@@ -1,0 +1,161 @@
+// Group commit on the server's own connection. With synchronous commits every
+// single-statement transaction waits for a disk sync; a storm of status
+// reports runs many thousands of writes a second, so the writes between two
+// idle moments of the event loop share one transaction and one sync.
+#include "database/db_connection.h"
+
+#include "platform/gbk.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <cstdio>
+#include <sqlite3.h>
+
+namespace database {
+namespace {
+
+std::string Gbk(const QString &text)
+{
+    const QByteArray bytes = platform::GbkFromQString(text);
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+bool StartsWithWord(QStringView code, const char *word)
+{
+    const QLatin1String w(word);
+    if (!code.startsWith(w, Qt::CaseInsensitive))
+        return false;
+    if (code.size() == w.size())
+        return true;
+    const QChar next = code[w.size()];
+    return !next.isLetterOrNumber() && next != QLatin1Char('_');
+}
+
+} // namespace
+
+DbConnection::StatementKind DbConnection::Classify(const QString &text)
+{
+    const QStringView code = QStringView(text).trimmed();
+    if (StartsWithWord(code, "select"))
+        return StatementKind::Read;
+    if (StartsWithWord(code, "insert") || StartsWithWord(code, "update") || StartsWithWord(code, "delete"))
+        return StatementKind::Write;
+    // DDL, BACKUP, RESTORE, USE, EXEC: SQL Server refuses some of them inside
+    // a transaction, and a backup must hold every row written before it.
+    return StatementKind::Alone;
+}
+
+void DbConnection::SetGroupCommit(bool on, BatchLossReporter reporter, BatchBegunListener begun)
+{
+    std::lock_guard lock(m_mutex);
+    if (!on)
+        CommitBatch();
+    m_groupCommit = on;
+    m_batchLossReporter = std::move(reporter);
+    m_batchBegun = std::move(begun);
+}
+
+void DbConnection::BeforeStatement(StatementKind kind)
+{
+    if (kind == StatementKind::Alone) {
+        CommitBatch();
+        return;
+    }
+    if (kind != StatementKind::Write || m_batchOpen || !m_open)
+        return;
+    if (!m_db.driver()->hasFeature(QSqlDriver::Transactions))
+        return;
+    if (!m_db.transaction()) {
+        // The write still runs, on its own.
+        std::fprintf(stderr, "kelvor: group commit: cannot begin a transaction: %s\n",
+                     m_db.lastError().text().toLocal8Bit().constData());
+        return;
+    }
+    m_batchOpen = true;
+    m_batchStatements = 0;
+    m_batchStart = std::chrono::steady_clock::now();
+    if (m_batchBegun)
+        m_batchBegun();
+}
+
+void DbConnection::AfterWrite(bool ok, const ComError &error)
+{
+    if (ok) {
+        ++m_batchStatements;
+    } else if (!BatchSurvived()) {
+        if (m_batchOpen) // not yet reported by a commit that failed
+            LoseBatch(error.description);
+        return;
+    }
+    if (m_batchOpen && BatchDue())
+        CommitBatch();
+}
+
+// After a failing write: whether the engine kept the transaction. SQLite
+// rolls it back itself on a full disk, an I/O error or a trigger's
+// RAISE(ROLLBACK); SQL Server on errors that abort the batch. Where the
+// engine cannot be asked, the batch is committed here and then, so a loss
+// shows as that commit's failure.
+bool DbConnection::BatchSurvived()
+{
+    if (m_settings.engine == Engine::Embedded) {
+        sqlite3 *handle = SqliteHandle();
+        return !handle || sqlite3_get_autocommit(handle) == 0;
+    }
+    if (!m_probe)
+        m_probe = std::make_unique<QSqlQuery>(m_db);
+    const bool asked = m_probe->exec(QStringLiteral("SELECT @@TRANCOUNT")) && m_probe->next();
+    const int open = asked ? m_probe->value(0).toInt() : 0;
+    m_probe->finish();
+    if (asked)
+        return open > 0;
+    return CommitBatch();
+}
+
+void DbConnection::LoseBatch(const std::string &reason)
+{
+    const BatchLoss loss{m_batchStatements, reason};
+    m_batchOpen = false;
+    m_batchStatements = 0;
+    // Ends whatever the engine left open (ODBC: autocommit on again); fails
+    // harmlessly when the engine has already rolled back.
+    if (!m_db.rollback() && m_settings.engine == Engine::Odbc) {
+        // A driver whose own transaction flag outlived the engine's rollback
+        // (the SQLite ODBC driver) refuses every later COMMIT and ROLLBACK,
+        // and Qt leaves autocommit off: a transaction to end brings them back
+        // in step.
+        if (!m_probe)
+            m_probe = std::make_unique<QSqlQuery>(m_db);
+        m_probe->exec(QStringLiteral("BEGIN TRANSACTION"));
+        m_probe->finish();
+        m_db.rollback();
+    }
+    if (m_batchLossReporter)
+        m_batchLossReporter(loss);
+    else
+        std::fprintf(stderr, "kelvor: the database rolled back %d uncommitted writes: %s\n", loss.statements,
+                     loss.reason.c_str());
+}
+
+bool DbConnection::BatchDue() const
+{
+    return m_batchStatements >= kBatchMaxStatements
+        || std::chrono::steady_clock::now() - m_batchStart >= kBatchMaxAge;
+}
+
+bool DbConnection::CommitBatch()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_batchOpen)
+        return true;
+    if (m_db.commit()) {
+        m_batchOpen = false;
+        m_batchStatements = 0;
+        return true;
+    }
+    const QSqlError failure = m_db.lastError();
+    LoseBatch(Gbk(failure.databaseText().isEmpty() ? failure.text() : failure.databaseText()));
+    return false;
+}
+
+} // namespace database
