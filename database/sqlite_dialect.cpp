@@ -69,6 +69,17 @@ bool StartsWithSpecialWord(QStringView text)
     return false;
 }
 
+// SQLite names the schema of an index on the index, not on its table:
+// CREATE INDEX IX ON ##T (...) is CREATE INDEX tempdb.IX ON T (...).
+void QualifyIndexOnTemporaryTable(QString &text)
+{
+    if (!text.contains(QLatin1String("INDEX"), Qt::CaseInsensitive))
+        return;
+    thread_local const QRegularExpression index(
+        QStringLiteral(R"(^(\s*CREATE\s+(?:UNIQUE\s+)?INDEX\s+)(\[?\w+\]?)(\s+ON\s+)##)"), kOptions);
+    text.replace(index, QStringLiteral("\\1tempdb.\\2\\3"));
+}
+
 bool NeedsTableRewrite(const QString &text)
 {
     return text.contains(QLatin1String("IDENTITY"), Qt::CaseInsensitive)
@@ -264,8 +275,11 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
             return statement;
         }
     }
-    const bool tableRewrites = NeedsTableRewrite(text);
-    statement.sql = tableRewrites || text.contains(QLatin1String("##")) ? RewriteOutsideLiterals(text, tableRewrites) : text;
+    QString code = text;
+    if (code.contains(QLatin1String("##")))
+        QualifyIndexOnTemporaryTable(code);
+    const bool tableRewrites = NeedsTableRewrite(code);
+    statement.sql = tableRewrites || code.contains(QLatin1String("##")) ? RewriteOutsideLiterals(code, tableRewrites) : code;
     return statement;
 }
 

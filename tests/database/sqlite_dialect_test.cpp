@@ -36,6 +36,8 @@ TEST(SqliteDialectTranslate, RewritesOnlyOutsideLiterals)
         {"insert into t(a) values('it''s ##X') -- ##Y", "insert into t(a) values('it''s ##X') -- tempdb.Y"},
         {"CREATE TABLE ##T ([I] [int] IDENTITY (1, 1) NOT NULL ,[B] [tinyint] NOT NULL) ON [PRIMARY]",
          "CREATE TABLE tempdb.T ([I] INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL ,[B] [tinyint] NOT NULL)"},
+        {"CREATE INDEX IX_R ON ##REALTIMEROOM (BUILD, FLOOR, ROOMNUM)",
+         "CREATE INDEX tempdb.IX_R ON REALTIMEROOM (BUILD, FLOOR, ROOMNUM)"},
         {"select * from sysoptions where Optioncode=1", "select * from sysoptions where Optioncode=1"},
         {"UpdateSysOptions 16,1,'0'", "UPDATE sysoptions SET Disabled=1, Value='0' WHERE Optioncode=16"},
         {"exec UpdateSysOptions 2, 0, 'a''b'", "UPDATE sysoptions SET Disabled=0, Value='a''b' WHERE Optioncode=2"},
@@ -94,6 +96,7 @@ TEST_F(DialectFileTest, ProgramStatementsRun)
     const Case cases[] = {
         {"select MAX(MSG_INDEX) as RET from event_msg_list", -1},
         {kCreateLiveRooms, 0},
+        {"CREATE INDEX IX_REALTIMEROOM_ROOM ON ##REALTIMEROOM (BUILD, FLOOR, ROOMNUM)", 0},
         {"select col_length('room_ip_list', 'RMNAME')", -1},
         {"select * from room_ip_list\r\nwhere\r\nBUILD_NUM=1 and FLOOR_NUM = 2 and ROOM_NUM =3", -1},
         {kInsertLiveRoom, 1},
