@@ -1,5 +1,6 @@
 #include "console/kelvor_dlg.h"
 
+#include "database/db_connection.h"
 #include "database/engine_settings.h"
 #include "pms/pms_link.h"
 #include "protocol/udp_socket.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QThread>
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 
@@ -18,6 +20,12 @@ CKelvorDlg::CKelvorDlg(const ServerPorts &ports, QObject *parent) : QObject(pare
     m_clock = [] { return static_cast<int64_t>(std::time(nullptr)); };
     // The option accessors report a closed connection rather than do nothing.
     SetOptionDatabase(&m_db);
+    m_batchTimer.setSingleShot(true);
+    m_batchTimer.setTimerType(Qt::PreciseTimer);
+    m_batchTimer.setInterval(database::kBatchMaxAge);
+    connect(&m_batchTimer, &QTimer::timeout, this, [this] { m_db.CommitBatch(); });
+    m_db.EnableGroupCommit([this](const database::BatchLoss &loss) { LogBatchLoss(loss); },
+                           [this] { m_batchTimer.start(); });
     for (int id = 0; id < 4; ++id)
         connect(&m_timers[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
 }
@@ -32,6 +40,7 @@ bool CKelvorDlg::OnInitDialog()
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CKelvorDlg::ContinueModal);
     InitSockets();
+    LogReceiveBuffer();
     const Bringup db = BringUpDatabase();
     if (db == Bringup::Failed) {
         m_mode = StartMode::Bare;
@@ -48,6 +57,7 @@ bool CKelvorDlg::OnInitDialog()
             StartPmsThread();
     }
     StartTimers();
+    m_db.CommitBatch(); // the live-room rows, before anything else may look
     m_mode = m_db.IsOpen() ? StartMode::Full : StartMode::WithoutDatabase;
     emit StatusChanged();
     return true;
@@ -116,17 +126,32 @@ void CKelvorDlg::StartTimers()
 
 // The idle hook of the modal loop: the event loop is about to wait. Datagrams
 // still queued on the socket count as waiting messages, so a burst is
-// handled before the monitor runs.
+// handled before the monitor runs, and its writes share one transaction
+// until then (or until a bound of the group commit ends it: the batch timer
+// for its age, the connection itself for its length).
 void CKelvorDlg::ContinueModal()
 {
-    if (m_inIdlePass || !m_db.IsOpen() || (m_udpSocket && m_udpSocket->hasPendingDatagrams()))
+    if (m_inIdlePass || !m_db.IsOpen())
         return;
+    if (m_udpSocket && m_udpSocket->hasPendingDatagrams())
+        return;
+    // Committed before the pushes, so a workstation told of an event finds
+    // its row; and after, for the rows the monitor wrote itself.
+    m_db.CommitBatch();
     if (m_idleLoopLevel >= 0 && QThread::currentThread()->loopLevel() != m_idleLoopLevel)
         return;
     m_inIdlePass = true;
     ++m_idlePasses;
     ScanRooms();
     m_inIdlePass = false;
+    m_db.CommitBatch();
+}
+
+void CKelvorDlg::LogBatchLoss(const database::BatchLoss &loss)
+{
+    char text[sizeof m_logText];
+    std::snprintf(text, sizeof text, "数据库回滚了%d条未提交的语句: %s", loss.statements, loss.reason.c_str());
+    AddLog(text);
 }
 
 void CKelvorDlg::OnDestroy()

@@ -129,6 +129,8 @@ public:
     // window's modal run; -1: any), so a message box opened by a handler
     // never starts a monitor pass in the middle of that handler.
     void ContinueModal();
+    // A line in the event log for writes the database threw away.
+    void LogBatchLoss(const database::BatchLoss &loss);
     int m_idleLoopLevel = -1;
     int m_idlePasses = 0; // monitor passes run so far
 
@@ -147,6 +149,12 @@ public:
     // been read into m_recvBuf.
     void HandleDatagram(int length, uint32_t senderIp, uint16_t senderPort);
     bool HasUdpSocket() const { return m_udpSocket != nullptr; }
+    // Start-up: the receive buffer the kernel granted, and how to raise its
+    // limit when it is short.
+    void LogReceiveBuffer();
+    // Timer 0: a line when the kernel dropped datagrams for a full receive
+    // buffer since the last look.
+    void ReportKernelDrops();
 
 signals:
     // The status texts may have changed (once a second, and when the mode
@@ -186,6 +194,7 @@ public:
     CUdpSocket *m_udpSocket = nullptr;
     uint8_t m_sendBuf[kFrameBufferSize] = {};
     int m_rcuSendCount = 0, m_clientSendCount = 0;
+    int64_t m_kernelDrops = 0; // datagrams the kernel dropped, as last reported
 
     // ---- Dispatcher, and its storage shared by the handlers it calls -------
     uint8_t m_recvBuf[kFrameBufferSize + 1] = {};
@@ -331,6 +340,7 @@ private:
     bool m_destroyed = false;
     bool m_inIdlePass = false;
     std::array<QTimer, 4> m_timers;
+    QTimer m_batchTimer; // commits a batch of writes that has grown old
     QStringListModel m_logModel;
     QItemSelectionModel m_logSelection{&m_logModel};
     std::vector<RoomListItem> m_roomList;

@@ -14,6 +14,7 @@ void CKelvorDlg::OnTimer(int id)
 {
     switch (id) {
     case 0:
+        ReportKernelDrops();
         ExpireOnlineClients(Now());
         if (m_db.IsOpen()) {
             m_rangeLow = std::atoi(GetSysOption14(nullptr).c_str());

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <linux/sock_diag.h>
 #include <sys/socket.h>
 
 CUdpSocket::CUdpSocket(CKelvorDlg *owner) : m_owner(owner)
@@ -15,11 +16,37 @@ bool CUdpSocket::Create(quint16 port)
 {
     if (!bind(QHostAddress::AnyIPv4, port))
         return false;
-    setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 32768);
+    const int fd = static_cast<int>(socketDescriptor());
+    // SO_RCVBUFFORCE passes net.core.rmem_max for a process with
+    // CAP_NET_ADMIN; anyone else gets SO_RCVBUF, capped at that limit.
+    const int asked = kReceiveBufferAsked;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &asked, sizeof asked) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &asked, sizeof asked);
     setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32768);
     const int on = 1;
-    ::setsockopt(static_cast<int>(socketDescriptor()), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     return true;
+}
+
+int CUdpSocket::ReceiveBufferBytes() const
+{
+    int granted = 0;
+    socklen_t length = sizeof granted;
+    if (::getsockopt(static_cast<int>(socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0)
+        return 0;
+    return granted;
+}
+
+// SO_MEMINFO reads the socket's own drop counter, the one /proc/net/udp
+// shows, without walking that file.
+int64_t CUdpSocket::KernelDrops() const
+{
+    uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof info;
+    if (::getsockopt(static_cast<int>(socketDescriptor()), SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||
+        length <= SK_MEMINFO_DROPS * sizeof info[0])
+        return -1;
+    return info[SK_MEMINFO_DROPS];
 }
 
 // Each notification reads one datagram. Reading re-arms Qt's read notifier,
@@ -111,4 +138,34 @@ int CKelvorDlg::SendUdp(int length, int port, const char *address)
     else
         ++m_clientSendCount;
     return static_cast<int>(sent);
+}
+
+void CKelvorDlg::LogReceiveBuffer()
+{
+    if (!m_udpSocket)
+        return;
+    // The kernel doubles what it accepts: an uncapped request shows as twice
+    // the bytes asked.
+    const int granted = m_udpSocket->ReceiveBufferBytes();
+    if (granted >= 2 * kReceiveBufferAsked)
+        std::snprintf(m_logText, sizeof m_logText, "UDP接收缓冲区%d字节", granted);
+    else
+        std::snprintf(m_logText, sizeof m_logText,
+                      "UDP接收缓冲区仅%d字节(应为%d字节，受net.core.rmem_max限制)，报文高峰时会丢失: "
+                      "请以root执行 sysctl -w net.core.rmem_max=%d",
+                      granted, 2 * kReceiveBufferAsked, kReceiveBufferAsked);
+    AddLog(m_logText);
+}
+
+void CKelvorDlg::ReportKernelDrops()
+{
+    if (!m_udpSocket)
+        return;
+    const int64_t drops = m_udpSocket->KernelDrops();
+    if (drops <= m_kernelDrops)
+        return;
+    std::snprintf(m_logText, sizeof m_logText, "UDP接收缓冲区已满，内核丢弃了%lld个报文(共%lld个)",
+                  static_cast<long long>(drops - m_kernelDrops), static_cast<long long>(drops));
+    m_kernelDrops = drops;
+    AddLog(m_logText);
 }

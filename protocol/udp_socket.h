@@ -4,8 +4,14 @@
 // through it.
 #include <QHostAddress>
 #include <QUdpSocket>
+#include <cstdint>
 
 class CKelvorDlg;
+
+// After each poll every room unit answers at once. Linux charges a datagram
+// its bookkeeping (about 800 bytes for a 79-byte report), so the 32 KiB of
+// the Windows server held only 78 of them here: 8 MiB hold some 20,000.
+constexpr int kReceiveBufferAsked = 8 * 1024 * 1024;
 
 class CUdpSocket : public QUdpSocket {
     Q_OBJECT
@@ -13,9 +19,17 @@ public:
     explicit CUdpSocket(CKelvorDlg *owner);
 
     // Binds the port (0: one the system picks) on every local IPv4 address
-    // with 32 KiB buffers and broadcast allowed. False when the port cannot
-    // be had.
+    // with broadcast allowed, a 32 KiB send buffer and a receive buffer for a
+    // whole burst of reports (kReceiveBufferAsked). False when the port
+    // cannot be had.
     bool Create(quint16 port);
+
+    // What the kernel granted for the receive buffer, in its own accounting
+    // (twice what it accepted, the other half covering its bookkeeping).
+    int ReceiveBufferBytes() const;
+    // Datagrams the kernel dropped for this socket so far (the drops column
+    // of /proc/net/udp); -1 when it cannot be read.
+    int64_t KernelDrops() const;
 
     // One datagram of at most size bytes into buffer, which holds size + 1
     // bytes; -1 when none could be read, and for a datagram longer than size,

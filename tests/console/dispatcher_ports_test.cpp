@@ -75,7 +75,7 @@ protected:
         bool operator==(const Counters &) const = default;
     };
     Counters Count() const { return {m_server->m_rcuRecvCount, m_server->m_rcuKnownCount, m_server->m_clientRecvCount}; }
-    int LogLines() const { return m_server->LogModel().rowCount(); }
+    int LogLines() const { return m_server->LogModel().rowCount() - m_startupLogLines; }
     std::string LastLog() const
     {
         const QStringList lines = m_server->LogModel().stringList();
@@ -142,7 +142,7 @@ TEST_F(DispatcherTest, UnknownRoomLogsOneLineAndCountsOnlyTheDatagram)
     Send(RcuFrame(1, 5, 105, 0x0084));
     EXPECT_EQ(Count(), (Counters{2, 0, 0}));
     ASSERT_EQ(LogLines(), 2);
-    EXPECT_EQ(m_server->LogModel().stringList()[0].mid(9).toStdString(), platform::Utf8FromGbk("1|299 *错误报文*"));
+    EXPECT_EQ(m_server->LogModel().stringList()[m_startupLogLines].mid(9).toStdString(), platform::Utf8FromGbk("1|299 *错误报文*"));
     EXPECT_EQ(LastLog().substr(9), platform::Utf8FromGbk("1|505 *错误报文*"));
 }
 

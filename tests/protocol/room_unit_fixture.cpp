@@ -79,7 +79,7 @@ COnlineClient &RoomUnitTest::AddClient(const QUdpSocket &at, const char *userNam
 std::vector<std::string> RoomUnitTest::LogLines() const
 {
     std::vector<std::string> lines;
-    for (const QString &line : m_server->LogModel().stringList())
+    for (const QString &line : m_server->LogModel().stringList().mid(m_startupLogLines))
         lines.push_back(line.mid(9).toStdString());
     return lines;
 }

@@ -36,7 +36,7 @@ protected:
 
     COnlineClient &AddClient(const QUdpSocket &at, const char *userName = "alice");
 
-    // The event list's lines in UTF-8, without their time prefix.
+    // The event list's lines since start-up in UTF-8, without their time prefix.
     std::vector<std::string> LogLines() const;
     // The rows of a select on the server's connection, each field as text.
     std::vector<std::vector<std::string>> Rows(const std::string &sql, const std::vector<std::string> &columns);

@@ -82,6 +82,7 @@ void WorkstationTest::AddGroup(int groupType, const std::string &rights)
 
 std::string WorkstationTest::QueryText(const std::string &sql)
 {
+    CommitServerBatch();
     CADODatabase db;
     EXPECT_TRUE(db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"));
     CADOMyRecordset rs(&db);
@@ -127,7 +128,7 @@ void WorkstationTest::Pass()
 std::vector<std::string> WorkstationTest::LogTexts() const
 {
     std::vector<std::string> texts;
-    for (const QString &line : m_server->LogModel().stringList())
+    for (const QString &line : m_server->LogModel().stringList().mid(m_startupLogLines))
         texts.push_back(line.mid(9).toStdString());
     return texts;
 }

@@ -45,7 +45,8 @@ protected:
     // One monitor pass, as the idle hook runs it.
     void Pass();
 
-    std::vector<std::string> LogTexts() const; // UTF-8, without the time prefix
+    // The lines since start-up, UTF-8, without the time prefix.
+    std::vector<std::string> LogTexts() const;
 
     std::vector<std::unique_ptr<QUdpSocket>> m_workstations;
 };

@@ -64,8 +64,15 @@ QVariant ServerTest::Setting(const QString &key)
     return OpenProfileSettings()->value(key);
 }
 
+void ServerTest::CommitServerBatch()
+{
+    if (m_server)
+        m_server->m_db.CommitBatch();
+}
+
 void ServerTest::SeedExec(const std::string &sql)
 {
+    CommitServerBatch();
     CADODatabase db;
     ASSERT_TRUE(db.Open("Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;"));
     CADOMyRecordset rs(&db);
@@ -78,6 +85,7 @@ CKelvorDlg &ServerTest::Start()
     m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     m_server->OnInitDialog();
+    m_startupLogLines = m_server->LogModel().rowCount();
     return *m_server;
 }
 

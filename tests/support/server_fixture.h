@@ -31,12 +31,19 @@ protected:
     // Broadcasts to the room units then reach m_roomUnits.
     void SetRcuBroadcastToLoopback();
     // A statement on a connection of the test's own (the server's is not
-    // open yet or is left alone).
+    // open yet or is left alone). Like any outside program it comes after
+    // the server's idle moment, which commits the server's open batch.
     void SeedExec(const std::string &sql);
+    // Commits the running server's open batch of writes, as its idle moment
+    // does, so a connection of the test's own sees them.
+    void CommitServerBatch();
 
     // Constructs the server on m_ports with the clock at m_now and runs its
     // start-up.
     CKelvorDlg &Start();
+    // Event log lines start-up wrote (the receive buffer line among them);
+    // the helpers that read a test's own lines begin after them.
+    int m_startupLogLines = 0;
     void Stop() { m_server.reset(); }
 
     // Where the running server is reached: its UDP socket's port, and the
