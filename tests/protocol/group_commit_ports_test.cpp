@@ -94,7 +94,7 @@ TEST_F(GroupCommitTest, BurstOfAllChangedReportsLosesNothing)
         conf += "item" + std::to_string(floor) + "=1 " + std::to_string(floor) + " 50 0\n";
     WriteHotelConf(conf);
     StartServer();
-    ASSERT_TRUE(m_server->HasUdpSocket()) << "UDP port 3338 is taken";
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "no UDP socket";
     // A report costs the kernel about 840 bytes of receive buffer. Where it
     // granted less than the burst needs (a stock Debian without
     // CAP_NET_ADMIN allows 425,984), the burst is what the buffer holds.
@@ -105,7 +105,7 @@ TEST_F(GroupCommitTest, BurstOfAllChangedReportsLosesNothing)
     // has left.
     for (int i = 0; i < rooms; ++i) {
         const QByteArray &bytes = AllChanged(1, 1 + i / 50, 1 + i % 50).Bytes();
-        ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, 3338), bytes.size());
+        ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, ServerUdpPort()), bytes.size());
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount >= rooms; }, 120000))
         << m_server->m_rcuKnownCount << " of " << rooms << " handled";
@@ -167,12 +167,12 @@ TEST_F(GroupCommitTest, AfterTheEngineRolledTheBatchBackTheNextStatementsCommit)
 TEST_F(GroupCommitTest, AnOutsideWriterGetsTheLiveRoomTableWhileReportsStreamIn)
 {
     StartServer();
-    ASSERT_TRUE(m_server->HasUdpSocket()) << "UDP port 3338 is taken";
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "no UDP socket";
     ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
     const auto sendRound = [&](int round) {
         for (int room = 1; room <= 10; ++room) {
             const QByteArray &bytes = QuietFullReport(1, 2, room).Set(49, round % 2).Set(47, round % 2).Bytes();
-            ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, 3338), bytes.size());
+            ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, ServerUdpPort()), bytes.size());
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount >= 10 * round; }, 10000));
     };
