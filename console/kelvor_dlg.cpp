@@ -131,9 +131,7 @@ void CKelvorDlg::StartTimers()
 // for its age, the connection itself for its length).
 void CKelvorDlg::ContinueModal()
 {
-    if (m_inIdlePass || !m_db.IsOpen())
-        return;
-    if (m_udpSocket && m_udpSocket->hasPendingDatagrams())
+    if (m_inIdlePass || !m_db.IsOpen() || (m_udpSocket && m_udpSocket->hasPendingDatagrams()))
         return;
     // Committed before the pushes, so a workstation told of an event finds
     // its row; and after, for the rows the monitor wrote itself.
