@@ -104,7 +104,7 @@ TEST_F(GroupCommitTest, BurstOfAllChangedReportsLosesNothing)
     // Sent without pacing: the server reads none of it before the last one
     // has left.
     for (int i = 0; i < rooms; ++i) {
-        const QByteArray &bytes = AllChanged(1, 1 + i / 50, 1 + i % 50).Bytes();
+        const QByteArray bytes = AllChanged(1, 1 + i / 50, 1 + i % 50).Bytes();
         ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, ServerUdpPort()), bytes.size());
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount >= rooms; }, 120000))
@@ -171,7 +171,7 @@ TEST_F(GroupCommitTest, AnOutsideWriterGetsTheLiveRoomTableWhileReportsStreamIn)
     ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
     const auto sendRound = [&](int round) {
         for (int room = 1; room <= 10; ++room) {
-            const QByteArray &bytes = QuietFullReport(1, 2, room).Set(49, round % 2).Set(47, round % 2).Bytes();
+            const QByteArray bytes = QuietFullReport(1, 2, room).Set(49, round % 2).Set(47, round % 2).Bytes();
             ASSERT_EQ(m_unit.writeDatagram(bytes, QHostAddress::LocalHost, ServerUdpPort()), bytes.size());
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount >= 10 * round; }, 10000));
