@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <linux/sock_diag.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
-CUdpSocket::CUdpSocket(CKelvorDlg *owner) : m_owner(owner)
-{
-    connect(this, &QUdpSocket::readyRead, this, &CUdpSocket::OnReceive);
-}
+CUdpSocket::CUdpSocket(CKelvorDlg *owner) : m_owner(owner) {}
 
 bool CUdpSocket::Create(quint16 port)
 {
@@ -25,6 +23,10 @@ bool CUdpSocket::Create(quint16 port)
     setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32768);
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    // Qt's own read notifier, never answered by a read of Qt's, falls silent
+    // after its first notice; this one fires while a datagram waits.
+    m_readable = new QSocketNotifier(socketDescriptor(), QSocketNotifier::Read, this);
+    connect(m_readable, &QSocketNotifier::activated, this, &CUdpSocket::OnReceive);
     return true;
 }
 
@@ -49,10 +51,10 @@ int64_t CUdpSocket::KernelDrops() const
     return info[SK_MEMINFO_DROPS];
 }
 
-// Each notification reads one datagram. Reading re-arms Qt's read notifier,
-// which is level-triggered: while datagrams remain queued the next pass of
-// the event loop notifies again, so none waits for a later arrival, and the
-// idle pass comes only after the burst.
+// Each notification reads one datagram. The notifier is level-triggered:
+// while datagrams remain queued the next pass of the event loop notifies
+// again, so none waits for a later arrival, and the idle pass comes only
+// after the burst.
 void CUdpSocket::OnReceive() { m_owner->OnUdpReceive(); }
 
 // The dispatcher's buffer has the byte for the terminating NUL.
@@ -63,15 +65,16 @@ static_assert(sizeof CKelvorDlg::m_recvBuf > kFrameBufferSize);
 // What it wrote is cleared, so no later datagram finds its bytes behind its own.
 qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port)
 {
-    const qint64 n = readDatagram(static_cast<char *>(buffer), size + 1, &m_sender, &port);
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const qint64 n = ::recvfrom(static_cast<int>(socketDescriptor()), buffer, static_cast<size_t>(size + 1),
+                                MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &fromLength);
     if (n > size)
         std::memset(buffer, 0, static_cast<size_t>(size + 1));
     if (n < 0 || n > size)
         return -1;
-    bool ok = false;
-    address = m_sender.toIPv4Address(&ok);
-    if (!ok)
-        address = 0;
+    address = from.sin_family == AF_INET ? ntohl(from.sin_addr.s_addr) : 0;
+    port = from.sin_family == AF_INET ? ntohs(from.sin_port) : 0;
     return n;
 }
 

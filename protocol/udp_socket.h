@@ -3,6 +3,7 @@
 // to and from room units, workstations, floor call panels and the PMS goes
 // through it.
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <QUdpSocket>
 #include <cstdint>
 
@@ -43,7 +44,10 @@ private:
     void OnReceive();
 
     CKelvorDlg *m_owner;
-    QHostAddress m_sender; // reused for every read and send
+    QHostAddress m_sender; // reused for every send
+    // Tells of waiting datagrams; the reads go to the descriptor itself, as
+    // Qt's readDatagram allocates its sender addresses on every call.
+    QSocketNotifier *m_readable = nullptr;
 };
 
 // Dotted text of a host-order IPv4 address ("%u.%u.%u.%u"), into out[16].
