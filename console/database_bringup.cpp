@@ -4,6 +4,7 @@
 #include "console/kelvor_dlg.h"
 
 #include "database/ado_recordset.h"
+#include "database/com_error.h"
 #include "database/sql_quote.h"
 #include "model/hotel_conf.h"
 #include "platform/gbk.h"
@@ -17,8 +18,6 @@
 
 namespace {
 
-constexpr uint32_t kServerNotAnswering = 0x80004005;
-constexpr uint32_t kLoginRefused = 0x80040E4D;
 constexpr const char *kServerLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;";
 
 // The first 29 bytes of a name column into a 30-byte field.
@@ -56,10 +55,10 @@ CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
     if (m_db.Open(kServerLogin, "", ""))
         return Bringup::Open;
     switch (m_db.GetLastError()) {
-    case kServerNotAnswering:
+    case database::kErrServerNotAnswering:
         platform::MessageBox("数据库服务器无响应，请检查SQLServer服务器是否就绪。");
         return Bringup::Closed;
-    case kLoginRefused:
+    case database::kErrLoginRefused:
         return RunRepairPath() ? (m_db.IsOpen() ? Bringup::Open : Bringup::Closed) : Bringup::Failed;
     default:
         return Bringup::Failed;
@@ -155,7 +154,6 @@ void CKelvorDlg::CreateLiveRoomTable()
             "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] "
             "NOT NULL ,[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,"
             "[CALL] [tinyint] NOT NULL,[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
-    rs.Close();
     m_roomList.clear();
     m_roomList.push_back({"所有房间", nullptr});
 

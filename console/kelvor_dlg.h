@@ -14,6 +14,7 @@
 #include "model/hotel.h"
 #include "pms/pms_commands.h"
 #include "pms/pms_poller.h"
+#include "pms/pms_type.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
 #include "protocol/room_monitor.h"
@@ -172,7 +173,7 @@ public:
     int m_rcuUdpPort = 0;
     uint32_t m_gatewayAddr = 0;
     uint32_t m_rcuBroadcastIp = 0;
-    int m_pmsType = 0;
+    int m_pmsType = kPmsNone; // a PmsType, or whatever else the settings hold
     int m_hmsPort = 0;
     uint32_t m_hmsIp = 0;
     int m_hmsIpAuto = 0;

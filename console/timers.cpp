@@ -5,6 +5,7 @@
 
 #include "protocol/device_com_ctrl.h"
 #include "protocol/crc.h"
+#include "protocol/frame_codes.h"
 #include "protocol/udp_socket.h"
 
 #include <cstdlib>
@@ -50,7 +51,7 @@ CDeviceComCtrl BroadcastCommand(uint32_t command)
 
 void CKelvorDlg::BroadcastPoll()
 {
-    const CDeviceComCtrl cmd = BroadcastCommand(0x0021);
+    const CDeviceComCtrl cmd = BroadcastCommand(RCU_POLL);
     SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf));
 }
 
@@ -71,6 +72,6 @@ void CKelvorDlg::BroadcastTime()
         record[7] = 0x30;
     }
     CalcFrameCRC16(record);
-    const CDeviceComCtrl cmd = BroadcastCommand(0x0004);
+    const CDeviceComCtrl cmd = BroadcastCommand(RCU_SET_TIME);
     SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf, record, sizeof record));
 }

@@ -19,9 +19,9 @@ void CPmsCommands::HandleTcpCommand(const char *command)
     SetTopBoxStep(command);
 
     PmsLanguage language;
-    if (m_dlg.m_pmsType == 1)
+    if (m_dlg.m_pmsType == kPmsFoxhis)
         language = PmsLanguage::Foxhis;
-    else if (m_dlg.m_pmsType == 4)
+    else if (m_dlg.m_pmsType == kPmsNehops)
         language = PmsLanguage::Nehops;
     else
         return;

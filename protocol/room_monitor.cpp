@@ -6,6 +6,7 @@
 #include "console/kelvor_dlg.h"
 
 #include "protocol/event_row.h"
+#include "protocol/frame_codes.h"
 #include "protocol/room_monitor.h"
 
 #include <cinttypes>
@@ -14,8 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kRoomState = 0x87, kEvent = 0x8B;
-constexpr uint32_t kRcuRoomState = 0x000C;
 constexpr int64_t kOfflineAfter = 2000; // seconds without a datagram
 
 // The event of a polled PMS state; false for a state that writes no row.
@@ -27,7 +26,7 @@ bool PmsStateEvent(int pmsType, int32_t state, EventKind &kind)
                                               EventKind::QianlimaReserved, EventKind::QianlimaRepair};
     if (state < 0 || state > 3)
         return false;
-    kind = (pmsType == 2 ? kZhongruan : kQianlima)[state];
+    kind = (pmsType == kPmsZhongruan ? kZhongruan : kQianlima)[state];
     return true;
 }
 
@@ -66,7 +65,7 @@ void CKelvorDlg::ScanRooms()
         if (room->m_changed == 1) {
             room->m_changed = 0;
             CMsg &msg = *GetScratchMsg();
-            msg.m_type = kRoomState;
+            msg.m_type = MSG_ROOM_STATE;
             msg.m_room = *room;
             PushToLoggedInClients(msg);
             break;
@@ -75,7 +74,7 @@ void CKelvorDlg::ScanRooms()
             room->m_online = 0;
             room->m_changed = 1;
         }
-        if (m_pmsType == 2 || m_pmsType == 3)
+        if (IsPolledPmsType(m_pmsType))
             HandlePolledPmsChange(*room);
         const bool outOfRange = OutOfRange(*room, m_rangeLow, m_rangeHigh);
         if (outOfRange ? room->m_rangeAlarm == 0 : room->m_rangeAlarm == 1) {
@@ -95,7 +94,7 @@ void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
     if (!room.TakePolledPmsChange(state))
         return;
     std::snprintf(m_logText, sizeof m_logText,
-                  m_pmsType == 2 ? "<中软> 客房状态改变 ROOM:%d|%s (%d->%d)" : "<千里马> 客房状态改变 ROOM:%d|%s (%d->%d)",
+                  m_pmsType == kPmsZhongruan ? "<中软> 客房状态改变 ROOM:%d|%s (%d->%d)" : "<千里马> 客房状态改变 ROOM:%d|%s (%d->%d)",
                   room.m_buildNum, room.GetDisplayName().c_str(), room.m_rcuStatus, state);
     AddLog(m_logText);
     EventKind kind;
@@ -103,7 +102,7 @@ void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
         WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1);
 
     CDeviceComCtrl &command = m_monitor->command;
-    command.AddressUnsequenced(kRcuRoomState, static_cast<uint32_t>(room.m_buildNum),
+    command.AddressUnsequenced(RCU_ROOM_STATE, static_cast<uint32_t>(room.m_buildNum),
                                static_cast<uint32_t>(room.m_floorNum), static_cast<uint32_t>(room.m_roomNum));
     command.SetRoomStateRecord(static_cast<uint8_t>(state));
     const int length = command.BuildFrame(m_sendBuf, sizeof m_sendBuf);
@@ -156,7 +155,7 @@ void CKelvorDlg::PushNewEvents()
         m_lastEventIndex = event.m_msgIndex;
         event.m_time = Now();
         CMsg &msg = *GetScratchMsg();
-        msg.m_type = kEvent;
+        msg.m_type = MSG_EVENT;
         msg.m_event = event;
         PushToLoggedInClients(msg);
         rs.MoveNext();

@@ -282,7 +282,7 @@ TEST_F(RoomMonitorTest, RoomWithoutAddressIsSentNothing)
 TEST_F(RoomMonitorTest, OtherPmsTypesLeaveTheMarkAlone)
 {
     CRoom &room = Room(1, 2, 3);
-    for (int type : {0, 1, 4}) {
+    for (int type : {kPmsNone, kPmsFoxhis, kPmsNehops}) {
         m_server->m_pmsType = type;
         room.StorePolledPmsState(1);
         const size_t lines = LogTexts().size();
