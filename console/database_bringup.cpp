@@ -7,6 +7,7 @@
 #include "database/com_error.h"
 #include "database/sql_quote.h"
 #include "model/hotel_conf.h"
+#include "platform/decimal_text.h"
 #include "platform/gbk.h"
 #include "platform/message_box.h"
 
@@ -165,11 +166,11 @@ void CKelvorDlg::CreateLiveRoomTable()
                       "select * from room_ip_list\r\nwhere\r\nBUILD_NUM=%d and FLOOR_NUM = %d and ROOM_NUM =%d",
                       room->m_buildNum, room->m_floorNum, room->m_roomNum);
         if (rs.Exec(sql) && rs.GetRecordCount() > 0) {
-            room->m_rcuIp = static_cast<uint32_t>(std::atoi(rs.GetFieldString("IP_ADDR").c_str()));
+            room->m_rcuIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR")));
             if (hasName)
                 CopyName(room->m_name, rs.GetFieldString("RMNAME"));
-            room->m_gatewayIp = static_cast<uint32_t>(std::atoi(rs.GetFieldString("IP_ADDR2").c_str()));
-            room->m_unitCode = std::atoi(rs.GetFieldString("ADDR").c_str());
+            room->m_gatewayIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR2")));
+            room->m_unitCode = platform::LeadingDecimal(rs.GetFieldString("ADDR"));
         } else {
             room->m_rcuIp = 0;
             room->m_gatewayIp = 0;

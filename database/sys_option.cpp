@@ -2,10 +2,10 @@
 
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
+#include "platform/decimal_text.h"
 #include "platform/message_box.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 std::string CSysOption::GetSysOption(int code, int *disabled)
 {
@@ -21,7 +21,7 @@ std::string CSysOption::GetSysOption(int code, int *disabled)
     if (recordset.Exec() && recordset.GetRecordCount() != 0) {
         value = recordset.GetFieldString("Value");
         if (disabled)
-            *disabled = std::atoi(recordset.GetFieldString("Disabled").c_str());
+            *disabled = platform::LeadingDecimal(recordset.GetFieldString("Disabled"));
         recordset.Close();
     }
     return value;

@@ -5,6 +5,7 @@
 // room states the PMS poller found.
 #include "console/kelvor_dlg.h"
 
+#include "platform/decimal_text.h"
 #include "protocol/event_row.h"
 #include "protocol/frame_codes.h"
 #include "protocol/room_monitor.h"
@@ -39,8 +40,6 @@ bool OutOfRange(const CRoom &room, int low, int high)
     }
     return false;
 }
-
-int32_t Decimal(const std::string &text) { return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10)); }
 
 } // namespace
 
@@ -144,13 +143,13 @@ void CKelvorDlg::PushNewEvents()
     }
     CMyEvent &event = m_monitor->event;
     while (m_db.IsOpen() && rs.IsOpen() && !rs.IsEof()) {
-        event.m_msgType = Decimal(rs.GetFieldString("MSG_TYPE"));
+        event.m_msgType = platform::LeadingDecimal(rs.GetFieldString("MSG_TYPE"));
         event.m_note = rs.GetFieldString("MSG_NOTE");
         event.m_title = rs.GetFieldString("MSG_TITLE");
-        event.m_buildNum = Decimal(rs.GetFieldString("BUILD_NUM"));
-        event.m_floorNum = Decimal(rs.GetFieldString("FLOOR_NUM"));
-        event.m_roomNum = Decimal(rs.GetFieldString("ROOM_NUM"));
-        event.m_unitNum = Decimal(rs.GetFieldString("UNIT_NUM"));
+        event.m_buildNum = platform::LeadingDecimal(rs.GetFieldString("BUILD_NUM"));
+        event.m_floorNum = platform::LeadingDecimal(rs.GetFieldString("FLOOR_NUM"));
+        event.m_roomNum = platform::LeadingDecimal(rs.GetFieldString("ROOM_NUM"));
+        event.m_unitNum = platform::LeadingDecimal(rs.GetFieldString("UNIT_NUM"));
         event.m_msgIndex = std::strtoull(rs.GetFieldString("MSG_INDEX").c_str(), nullptr, 10);
         m_lastEventIndex = event.m_msgIndex;
         event.m_time = Now();
