@@ -8,6 +8,7 @@
 #include "database/sql_quote.h"
 #include "model/hotel_conf.h"
 #include "platform/decimal_text.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 #include "platform/message_box.h"
 
@@ -19,6 +20,7 @@
 
 namespace {
 
+constexpr const char *kRepairFailed = "first-start repair statement failed";
 constexpr const char *kServerLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;";
 
 // The first 29 bytes of a name column into a 30-byte field.
@@ -42,6 +44,17 @@ std::string ConnectionValue(const std::string &value)
             braced += '}';
     }
     return braced + "}";
+}
+
+// A statement whose failure changes nothing of what follows (the first-start
+// repair, where the reopen decides the mode; the live-room table, without
+// which the rooms are still served from memory) is still told, for whoever
+// looks for the cause.
+void RunAndTellFailure(CADOMyRecordset &rs, const char *what, const std::string &sql)
+{
+    if (!rs.Exec(sql))
+        platform::WriteErrorLine(what, rs.GetLastErrorText());
+    rs.Close();
 }
 
 bool ColumnExists(CADOMyRecordset &rs, const char *probe)
@@ -89,16 +102,15 @@ bool CKelvorDlg::RunRepairPath()
     }
     const std::string quotedDir = database::SqlQuote(dir);
     CADOMyRecordset rs(&m_db);
-    rs.Exec("RESTORE  DATABASE velto\r\nFROM DISK ='" + quotedDir + "\\velto.bak'\r\nWITH MOVE 'velto_data' TO '" +
-            quotedDir + "\\velto.mdf',\r\nMOVE 'velto_log' TO '" + quotedDir + "\\velto.ldf'\r\n");
-    rs.Close();
-    rs.Exec("use velto");
-    rs.Close();
-    rs.Exec("EXEC sp_addlogin 'velto', 'qubra', 'velto'");
-    rs.Close();
-    rs.Exec("EXEC sp_change_users_login 'Update_One', 'velto', 'velto'");
-    rs.Close();
+    RunAndTellFailure(rs, kRepairFailed,
+                      "RESTORE  DATABASE velto\r\nFROM DISK ='" + quotedDir +
+                          "\\velto.bak'\r\nWITH MOVE 'velto_data' TO '" + quotedDir +
+                          "\\velto.mdf',\r\nMOVE 'velto_log' TO '" + quotedDir + "\\velto.ldf'\r\n");
+    RunAndTellFailure(rs, kRepairFailed, "use velto");
+    RunAndTellFailure(rs, kRepairFailed, "EXEC sp_addlogin 'velto', 'qubra', 'velto'");
+    RunAndTellFailure(rs, kRepairFailed, "EXEC sp_change_users_login 'Update_One', 'velto', 'velto'");
     m_db.Close();
+    // The caller reads the outcome from IsOpen: the reopen decides the mode.
     m_db.Open("Driver={SQL Server};Server=.;Uid=velto;Pwd=qubra;", "", "");
     return true;
 }
@@ -108,6 +120,8 @@ bool CKelvorDlg::RunRepairPath()
 // string that the status line shows and the database login reopens.
 void CKelvorDlg::ForgetAdminLogin()
 {
+    // Whether this open succeeds does not matter: it only puts the server's
+    // own connection string back, and the connection is closed at once.
     m_db.Open(kServerLogin, "", "");
     m_db.Close();
 }
@@ -127,6 +141,7 @@ void CKelvorDlg::ConnectionBookkeeping()
 {
     ReadLastEventIndex();
     m_newEvent = 0;
+    m_statementsFailing = false;
     m_connectedSince = Now();
     SetOptionDatabase(&m_db);
 
@@ -151,16 +166,20 @@ void CKelvorDlg::LoadHotel()
 void CKelvorDlg::CreateLiveRoomTable()
 {
     CADOMyRecordset rs(&m_db);
-    rs.Exec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
-            "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] "
-            "NOT NULL ,[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,"
-            "[CALL] [tinyint] NOT NULL,[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
+    RunAndTellFailure(rs, "live-room table not made",
+                      "CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,"
+                      "[BUILD] [tinyint] NOT NULL ,[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,"
+                      "[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL,"
+                      "[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,[CALL] [tinyint] NOT NULL,"
+                      "[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
     m_roomList.clear();
     m_roomList.push_back({"所有房间", nullptr});
 
     const bool hasName = ColumnExists(rs, "select col_length('room_ip_list', 'RMNAME')");
     rs.Close();
     char sql[256];
+    int failedRows = 0;
+    std::string firstError;
     for (CRoom *room = m_hotel.GetFirstRoom(); room; room = m_hotel.GetNextRoom()) {
         std::snprintf(sql, sizeof sql,
                       "select * from room_ip_list\r\nwhere\r\nBUILD_NUM=%d and FLOOR_NUM = %d and ROOM_NUM =%d",
@@ -183,9 +202,13 @@ void CKelvorDlg::CreateLiveRoomTable()
                       "insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, CLEAN, DND, RMSTATE, CHECKOUT, SERVICE,"
                       "CALL, CARDIN, DOOR)values(%d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d)",
                       room->m_buildNum, room->m_floorNum, room->m_roomNum, 0, 0, 1, 0, 0, 0, 0, 0);
-        rs.Exec(sql);
+        if (!rs.Exec(sql) && ++failedRows == 1)
+            firstError = rs.GetLastErrorText();
         rs.Close();
     }
+    if (failedRows != 0)
+        platform::WriteErrorLine(("live-room rows failed: " + std::to_string(failedRows) + ", the first").c_str(),
+                                 firstError);
 }
 
 void CKelvorDlg::LoadBuildingNames()

@@ -5,6 +5,7 @@
 
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
+#include "platform/error_line.h"
 #include "platform/message_box.h"
 #include "protocol/device_com_ctrl.h"
 #include "protocol/frame_codes.h"
@@ -130,11 +131,14 @@ void CKelvorDlg::RestoreDatabase(const std::string &path)
     if (!m_pmsPollerGate.Pause(kPollerPauseLimit))
         std::fprintf(stderr, "The PMS poller has not closed its database connection for the restore.\n");
     CADOMyRecordset rs(&m_db);
-    // A failing switch of database shows in the restore's own result.
+    // The switches of database go unchecked: a failing one shows in the
+    // restore's own result, or in the first statement after it.
     rs.Exec("use master");
     rs.Close();
     const bool restored =
         rs.Exec("RESTORE DATABASE velto\r\nFROM DISK ='" + database::SqlQuote(path) + "'\r\nWITH REPLACE\r\n");
+    if (!restored)
+        platform::WriteErrorLine("database restore failed", rs.GetLastErrorText());
     rs.Close();
     rs.Exec("use velto");
     rs.Close();

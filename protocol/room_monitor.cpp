@@ -97,8 +97,9 @@ void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
                   room.m_buildNum, room.GetDisplayName().c_str(), room.m_rcuStatus, state);
     AddLog(m_logText);
     EventKind kind;
-    if (PmsStateEvent(m_pmsType, state, kind))
-        WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1);
+    if (PmsStateEvent(m_pmsType, state, kind) &&
+        !WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1))
+        ReportFailedStatement(m_monitor->recordset);
 
     CDeviceComCtrl &command = m_monitor->command;
     command.AddressUnsequenced(RCU_ROOM_STATE, static_cast<uint32_t>(room.m_buildNum),
@@ -115,8 +116,9 @@ void CKelvorDlg::CheckDoorAlarm(CRoom &room, int64_t now)
         if (now - room.m_doorTime > m_doorAlarmDelay && room.m_doorAlarm == 0) {
             room.m_doorAlarm = 1;
             room.m_changed = 1;
-            WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum,
-                          EventKind::DoorAlarm, 0, 0);
+            if (!WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum,
+                               EventKind::DoorAlarm, 0, 0))
+                ReportFailedStatement(m_monitor->recordset);
             m_newEvent = 1;
         }
     } else if (room.m_doorAlarm == 1) {
