@@ -4,8 +4,11 @@
 #include "console/kelvor_dlg.h"
 
 #include "database/ado_recordset.h"
+#include "database/com_error.h"
 #include "database/sql_quote.h"
 #include "model/hotel_conf.h"
+#include "platform/decimal_text.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 #include "platform/message_box.h"
 
@@ -17,8 +20,7 @@
 
 namespace {
 
-constexpr uint32_t kServerNotAnswering = 0x80004005;
-constexpr uint32_t kLoginRefused = 0x80040E4D;
+constexpr const char *kRepairFailed = "first-start repair statement failed";
 constexpr const char *kServerLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;";
 constexpr const char *kLiveRoomIndex = "CREATE INDEX IX_REALTIMEROOM_ROOM ON ##REALTIMEROOM (BUILD, FLOOR, ROOMNUM)";
 
@@ -45,6 +47,17 @@ std::string ConnectionValue(const std::string &value)
     return braced + "}";
 }
 
+// A statement whose failure changes nothing of what follows (the first-start
+// repair, where the reopen decides the mode; the live-room table, without
+// which the rooms are still served from memory) is still told, for whoever
+// looks for the cause.
+void RunAndTellFailure(CADOMyRecordset &rs, const char *what, const std::string &sql)
+{
+    if (!rs.Exec(sql))
+        platform::WriteErrorLine(what, rs.GetLastErrorText());
+    rs.Close();
+}
+
 bool ColumnExists(CADOMyRecordset &rs, const char *probe)
 {
     return rs.Exec(probe) && rs.GetRecordCount() > 0 && !rs.IsFieldNull(0);
@@ -57,10 +70,10 @@ CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
     if (m_db.Open(kServerLogin, "", ""))
         return Bringup::Open;
     switch (m_db.GetLastError()) {
-    case kServerNotAnswering:
+    case database::kErrServerNotAnswering:
         platform::MessageBox("数据库服务器无响应，请检查SQLServer服务器是否就绪。");
         return Bringup::Closed;
-    case kLoginRefused:
+    case database::kErrLoginRefused:
         return RunRepairPath() ? (m_db.IsOpen() ? Bringup::Open : Bringup::Closed) : Bringup::Failed;
     default:
         return Bringup::Failed;
@@ -90,16 +103,15 @@ bool CKelvorDlg::RunRepairPath()
     }
     const std::string quotedDir = database::SqlQuote(dir);
     CADOMyRecordset rs(&m_db);
-    rs.Exec("RESTORE  DATABASE velto\r\nFROM DISK ='" + quotedDir + "\\velto.bak'\r\nWITH MOVE 'velto_data' TO '" +
-            quotedDir + "\\velto.mdf',\r\nMOVE 'velto_log' TO '" + quotedDir + "\\velto.ldf'\r\n");
-    rs.Close();
-    rs.Exec("use velto");
-    rs.Close();
-    rs.Exec("EXEC sp_addlogin 'velto', 'qubra', 'velto'");
-    rs.Close();
-    rs.Exec("EXEC sp_change_users_login 'Update_One', 'velto', 'velto'");
-    rs.Close();
+    RunAndTellFailure(rs, kRepairFailed,
+                      "RESTORE  DATABASE velto\r\nFROM DISK ='" + quotedDir +
+                          "\\velto.bak'\r\nWITH MOVE 'velto_data' TO '" + quotedDir +
+                          "\\velto.mdf',\r\nMOVE 'velto_log' TO '" + quotedDir + "\\velto.ldf'\r\n");
+    RunAndTellFailure(rs, kRepairFailed, "use velto");
+    RunAndTellFailure(rs, kRepairFailed, "EXEC sp_addlogin 'velto', 'qubra', 'velto'");
+    RunAndTellFailure(rs, kRepairFailed, "EXEC sp_change_users_login 'Update_One', 'velto', 'velto'");
     m_db.Close();
+    // The caller reads the outcome from IsOpen: the reopen decides the mode.
     m_db.Open("Driver={SQL Server};Server=.;Uid=velto;Pwd=qubra;", "", "");
     return true;
 }
@@ -109,6 +121,8 @@ bool CKelvorDlg::RunRepairPath()
 // string that the status line shows and the database login reopens.
 void CKelvorDlg::ForgetAdminLogin()
 {
+    // Whether this open succeeds does not matter: it only puts the server's
+    // own connection string back, and the connection is closed at once.
     m_db.Open(kServerLogin, "", "");
     m_db.Close();
 }
@@ -128,6 +142,7 @@ void CKelvorDlg::ConnectionBookkeeping()
 {
     ReadLastEventIndex();
     m_newEvent = 0;
+    m_statementsFailing = false;
     m_connectedSince = Now();
     SetOptionDatabase(&m_db);
 
@@ -152,32 +167,34 @@ void CKelvorDlg::LoadHotel()
 void CKelvorDlg::CreateLiveRoomTable()
 {
     CADOMyRecordset rs(&m_db);
-    rs.Exec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
-            "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] "
-            "NOT NULL ,[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,"
-            "[CALL] [tinyint] NOT NULL,[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
-    rs.Close();
+    RunAndTellFailure(rs, "live-room table not made",
+                      "CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,"
+                      "[BUILD] [tinyint] NOT NULL ,[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,"
+                      "[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL,"
+                      "[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,[CALL] [tinyint] NOT NULL,"
+                      "[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
     // Every live-room update finds its room by these three: without the
     // index each one reads the whole table, and a storm of reports on a
     // hotel of thousands of rooms runs at a few hundred a second.
-    rs.Exec(kLiveRoomIndex);
-    rs.Close();
+    RunAndTellFailure(rs, "live-room index not made", kLiveRoomIndex);
     m_roomList.clear();
     m_roomList.push_back({"所有房间", nullptr});
 
     const bool hasName = ColumnExists(rs, "select col_length('room_ip_list', 'RMNAME')");
     rs.Close();
     char sql[256];
+    int failedRows = 0;
+    std::string firstError;
     for (CRoom *room = m_hotel.GetFirstRoom(); room; room = m_hotel.GetNextRoom()) {
         std::snprintf(sql, sizeof sql,
                       "select * from room_ip_list\r\nwhere\r\nBUILD_NUM=%d and FLOOR_NUM = %d and ROOM_NUM =%d",
                       room->m_buildNum, room->m_floorNum, room->m_roomNum);
         if (rs.Exec(sql) && rs.GetRecordCount() > 0) {
-            room->m_rcuIp = static_cast<uint32_t>(std::atoi(rs.GetFieldString("IP_ADDR").c_str()));
+            room->m_rcuIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR")));
             if (hasName)
                 CopyName(room->m_name, rs.GetFieldString("RMNAME"));
-            room->m_gatewayIp = static_cast<uint32_t>(std::atoi(rs.GetFieldString("IP_ADDR2").c_str()));
-            room->m_unitCode = std::atoi(rs.GetFieldString("ADDR").c_str());
+            room->m_gatewayIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR2")));
+            room->m_unitCode = platform::LeadingDecimal(rs.GetFieldString("ADDR"));
         } else {
             room->m_rcuIp = 0;
             room->m_gatewayIp = 0;
@@ -190,9 +207,13 @@ void CKelvorDlg::CreateLiveRoomTable()
                       "insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, CLEAN, DND, RMSTATE, CHECKOUT, SERVICE,"
                       "CALL, CARDIN, DOOR)values(%d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d)",
                       room->m_buildNum, room->m_floorNum, room->m_roomNum, 0, 0, 1, 0, 0, 0, 0, 0);
-        rs.Exec(sql);
+        if (!rs.Exec(sql) && ++failedRows == 1)
+            firstError = rs.GetLastErrorText();
         rs.Close();
     }
+    if (failedRows != 0)
+        platform::WriteErrorLine(("live-room rows failed: " + std::to_string(failedRows) + ", the first").c_str(),
+                                 firstError);
 }
 
 void CKelvorDlg::LoadBuildingNames()

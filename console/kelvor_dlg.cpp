@@ -53,7 +53,7 @@ bool CKelvorDlg::OnInitDialog()
     if (m_db.IsOpen()) {
         CreateLiveRoomTable();
         LoadBuildingNames();
-        if (m_pmsType == 2 || m_pmsType == 3)
+        if (IsPolledPmsType(m_pmsType))
             StartPmsThread();
     }
     StartTimers();

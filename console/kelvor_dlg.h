@@ -12,8 +12,10 @@
 #include "database/ado_recordset.h"
 #include "database/sys_option.h"
 #include "model/hotel.h"
+#include "platform/error_line.h"
 #include "pms/pms_commands.h"
 #include "pms/pms_poller.h"
+#include "pms/pms_type.h"
 #include "protocol/msg.h"
 #include "protocol/online_client.h"
 #include "protocol/room_monitor.h"
@@ -135,6 +137,9 @@ public:
     int m_idlePasses = 0; // monitor passes run so far
 
     // ---- UDP socket and dispatcher -----------------------------------------
+    // The bytes sent; 0 or below when nothing went out. Callers go on without
+    // looking: a datagram that did not go out is only left uncounted, and
+    // the units and workstations ask again (polls, keep-alives, requests).
     int SendUdp(int length, int port, const char *address);
     // To every room unit: the RCU broadcast address, the room units' port.
     int SendToRcuBroadcast(int length);
@@ -180,7 +185,7 @@ public:
     int m_rcuUdpPort = 0;
     uint32_t m_gatewayAddr = 0;
     uint32_t m_rcuBroadcastIp = 0;
-    int m_pmsType = 0;
+    int m_pmsType = kPmsNone; // a PmsType, or whatever else the settings hold
     int m_hmsPort = 0;
     uint32_t m_hmsIp = 0;
     int m_hmsIpAuto = 0;
@@ -223,14 +228,21 @@ public:
     // ---- Statements and log line of the datagram handlers (status reports area)
     // The dispatcher's one recordset, made on first use and kept, and its SQL
     // text. ExecDispatchSql runs the first length bytes of m_dispatchSql and
-    // closes the recordset; the result is not looked at (a length below 0,
-    // a statement that did not fit, runs nothing).
+    // closes the recordset; a failure changes nothing of what the handler
+    // does, it is only reported (a length below 0, a statement that did not
+    // fit, runs nothing).
     CADOMyRecordset &DispatchRecordset();
     void ExecDispatchSql(int length);
+    // An event row or live-room statement of the handlers, the monitor or the
+    // PMS commands that failed: its error text to standard error, at most a
+    // line a second; the event log says it once for each connection opened.
+    void ReportFailedStatement(const CADORecordset &recordset);
     // "房间状态改变" for a room, with the change code of the datagram in hand.
     void LogRoomChanged(int build, int floor, int room, int changeCode);
     std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;
     char m_dispatchSql[kStatementSize] = {};
+    platform::ThrottledErrorLine m_statementErrors;
+    bool m_statementsFailing = false; // the event log has said so on this connection
 
     // ---- Room monitor (protocol/room_monitor.cpp) -------------------------------
     // Builds the reply once and sends it to every logged-in online client.

@@ -5,8 +5,10 @@
 
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
+#include "platform/error_line.h"
 #include "platform/message_box.h"
 #include "protocol/device_com_ctrl.h"
+#include "protocol/frame_codes.h"
 #include "protocol/udp_socket.h"
 
 #include <chrono>
@@ -14,11 +16,6 @@
 #include <ctime>
 
 namespace {
-
-constexpr uint32_t kRcuRefresh = 0x0001;
-constexpr uint32_t kRcuTimeQuery = 0x0007;
-constexpr uint32_t kRcuRoomStateQuery = 0x001B;
-constexpr uint32_t kRcuMeterTest = 0x0616;
 
 // Longer than any one step of the poller between two looks at its gate: a
 // statement, or a reconnect within its login time-out.
@@ -35,14 +32,14 @@ CDeviceComCtrl Command(uint32_t code, uint32_t build, uint32_t floor, uint32_t r
 
 void CKelvorDlg::OnBtnRefreshState()
 {
-    const CDeviceComCtrl cmd = Command(kRcuRefresh, 255, 255, 255);
+    const CDeviceComCtrl cmd = Command(RCU_REFRESH, 255, 255, 255);
     SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf));
 }
 
 // The meter test goes to room 1|201 at the port its unit last sent from.
 void CKelvorDlg::OnBtnTest()
 {
-    CDeviceComCtrl cmd = Command(kRcuMeterTest, 1, 2, 1);
+    CDeviceComCtrl cmd = Command(RCU_METER_TEST, 1, 2, 1);
     cmd.m_control = 3;
     cmd.m_time = Now();
     const int length = cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf);
@@ -74,9 +71,9 @@ void QueryRoom(CKelvorDlg &server, CRoom *room, uint32_t code, uint32_t answerWa
 
 } // namespace
 
-void CKelvorDlg::OnBtnGetRoomState(CRoom *selected) { QueryRoom(*this, selected, kRcuRoomStateQuery, 0); }
+void CKelvorDlg::OnBtnGetRoomState(CRoom *selected) { QueryRoom(*this, selected, RCU_ROOM_STATE_QUERY, 0); }
 
-void CKelvorDlg::OnBtnGetHostTime(CRoom *selected) { QueryRoom(*this, selected, kRcuTimeQuery, 1); }
+void CKelvorDlg::OnBtnGetHostTime(CRoom *selected) { QueryRoom(*this, selected, RCU_TIME_QUERY, 1); }
 
 // Reopens with the stored connection string. Only the connection comes
 // back: the hotel, addresses, live-room table, poller and timers stay as
@@ -134,10 +131,14 @@ void CKelvorDlg::RestoreDatabase(const std::string &path)
     if (!m_pmsPollerGate.Pause(kPollerPauseLimit))
         std::fprintf(stderr, "The PMS poller has not closed its database connection for the restore.\n");
     CADOMyRecordset rs(&m_db);
+    // The switches of database go unchecked: a failing one shows in the
+    // restore's own result, or in the first statement after it.
     rs.Exec("use master");
     rs.Close();
     const bool restored =
         rs.Exec("RESTORE DATABASE velto\r\nFROM DISK ='" + database::SqlQuote(path) + "'\r\nWITH REPLACE\r\n");
+    if (!restored)
+        platform::WriteErrorLine("database restore failed", rs.GetLastErrorText());
     rs.Close();
     rs.Exec("use velto");
     rs.Close();

@@ -4,12 +4,21 @@
 #include "database/sql_quote.h"
 #include "model/build.h"
 #include "model/room.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <cstdio>
 #include <string>
 
 namespace {
+
+// The operator's edit stays in memory and on screen whatever the save says;
+// a save that failed is told on standard error.
+void RunSave(CADOMyRecordset &rs, const std::string &sql)
+{
+    if (!rs.Exec(sql))
+        platform::WriteErrorLine("room or building name table not saved", rs.GetLastErrorText());
+}
 
 // The probe gives NULL for a column the table does not have.
 bool HasColumn(CADODatabase &db, const char *probe)
@@ -59,7 +68,7 @@ void SaveRoomAddress(CADODatabase &db, const CRoom &room, int column)
         std::snprintf(sql, sizeof sql,
                       "Insert into room_ip_list(build_num, floor_num, room_num, ip_addr)\r\nvalues(%d, %d,%d,%d)\r\n",
                       b, f, r, address);
-    rs.Exec(sql);
+    RunSave(rs, sql);
 }
 
 void SaveRoomName(CADODatabase &db, const CRoom &room)
@@ -74,11 +83,11 @@ void SaveRoomName(CADODatabase &db, const CRoom &room)
     std::snprintf(key, sizeof key, "build_num = %d and floor_num = %d and room_num =%d", b, f, r);
     std::snprintf(sql, sizeof sql, "Select RMNAME from room_ip_list\r\nwhere\r\n%s", key);
     if (RowExists(rs, sql)) {
-        rs.Exec("update room_ip_list set\r\nrmname ='" + name + "'\r\nwhere " + key + "\r\n");
+        RunSave(rs, "update room_ip_list set\r\nrmname ='" + name + "'\r\nwhere " + key + "\r\n");
     } else {
         std::snprintf(sql, sizeof sql, "Insert into room_ip_list(build_num, floor_num, room_num, rmname, ip_addr)\r\n"
                                        "values(%d, %d,%d,'", b, f, r);
-        rs.Exec(sql + name + "', 0)\r\n");
+        RunSave(rs, sql + name + "', 0)\r\n");
     }
 }
 
@@ -99,7 +108,7 @@ void SaveUnitCode(CADODatabase &db, const CRoom &room)
                       "Insert into room_ip_list(build_num, floor_num, room_num, addr, ip_addr)\r\n"
                       "values(%d, %d,%d,%d, %d)\r\n",
                       b, f, r, room.m_unitCode, 0);
-    rs.Exec(sql);
+    RunSave(rs, sql);
 }
 
 bool SaveBuildingName(CADODatabase &db, const CBuild &build)
@@ -110,8 +119,8 @@ bool SaveBuildingName(CADODatabase &db, const CBuild &build)
     const std::string number = std::to_string(build.m_buildNum);
     CADOMyRecordset rs(&db);
     if (RowExists(rs, ("Select BDNAME from build_name\r\nwhere\r\nbuild_num = " + number).c_str()))
-        rs.Exec("update build_name set\r\nBDNAME ='" + name + "'\r\nwhere build_num = " + number + "\r\n");
+        RunSave(rs, "update build_name set\r\nBDNAME ='" + name + "'\r\nwhere build_num = " + number + "\r\n");
     else
-        rs.Exec("Insert into build_name(build_num, BDNAME)\r\nvalues(" + number + ", '" + name + "')\r\n");
+        RunSave(rs, "Insert into build_name(build_num, BDNAME)\r\nvalues(" + number + ", '" + name + "')\r\n");
     return true;
 }

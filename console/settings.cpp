@@ -57,7 +57,7 @@ void CKelvorDlg::ReadSettings()
     m_rcuBroadcastIp = ReadAddress(s, "RCU IP ADDRESS HIWORD", "RCU IP ADDRESS LOWORD", 0xC0A8, 0xFFFF);
     m_autoCheckTime = ReadInt(s, kNetwork, "AUTO CHECK TIME", 0);
     m_autoCheckInterval = ReadInt(s, kNetwork, "AUTO CHECK TIME INTERVAL", 10);
-    m_pmsType = ReadInt(s, kInterface, "HMS INTERFACE", 0);
+    m_pmsType = ReadInt(s, kInterface, "HMS INTERFACE", kPmsNone);
 }
 
 // "HMS INTERFACE" is not written back: only the parameters dialog changes it.

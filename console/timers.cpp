@@ -3,11 +3,12 @@
 // hotel's room walk.
 #include "console/kelvor_dlg.h"
 
+#include "platform/decimal_text.h"
 #include "protocol/device_com_ctrl.h"
 #include "protocol/crc.h"
+#include "protocol/frame_codes.h"
 #include "protocol/udp_socket.h"
 
-#include <cstdlib>
 #include <ctime>
 
 void CKelvorDlg::OnTimer(int id)
@@ -17,9 +18,9 @@ void CKelvorDlg::OnTimer(int id)
         ReportKernelDrops();
         ExpireOnlineClients(Now());
         if (m_db.IsOpen()) {
-            m_rangeLow = std::atoi(GetSysOption14(nullptr).c_str());
-            m_rangeHigh = std::atoi(GetSysOption15(nullptr).c_str());
-            m_doorAlarmDelay = std::atoi(GetSysOption13(nullptr).c_str());
+            m_rangeLow = platform::LeadingDecimal(GetSysOption14(nullptr));
+            m_rangeHigh = platform::LeadingDecimal(GetSysOption15(nullptr));
+            m_doorAlarmDelay = platform::LeadingDecimal(GetSysOption13(nullptr));
         }
         emit StatusChanged();
         break;
@@ -51,7 +52,7 @@ CDeviceComCtrl BroadcastCommand(uint32_t command)
 
 void CKelvorDlg::BroadcastPoll()
 {
-    const CDeviceComCtrl cmd = BroadcastCommand(0x0021);
+    const CDeviceComCtrl cmd = BroadcastCommand(RCU_POLL);
     SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf));
 }
 
@@ -72,6 +73,6 @@ void CKelvorDlg::BroadcastTime()
         record[7] = 0x30;
     }
     CalcFrameCRC16(record);
-    const CDeviceComCtrl cmd = BroadcastCommand(0x0004);
+    const CDeviceComCtrl cmd = BroadcastCommand(RCU_SET_TIME);
     SendToRcuBroadcast(cmd.BuildFrame(m_sendBuf, sizeof m_sendBuf, record, sizeof record));
 }

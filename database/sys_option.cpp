@@ -2,10 +2,11 @@
 
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
+#include "platform/decimal_text.h"
+#include "platform/error_line.h"
 #include "platform/message_box.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 std::string CSysOption::GetSysOption(int code, int *disabled)
 {
@@ -21,7 +22,7 @@ std::string CSysOption::GetSysOption(int code, int *disabled)
     if (recordset.Exec() && recordset.GetRecordCount() != 0) {
         value = recordset.GetFieldString("Value");
         if (disabled)
-            *disabled = std::atoi(recordset.GetFieldString("Disabled").c_str());
+            *disabled = platform::LeadingDecimal(recordset.GetFieldString("Disabled"));
         recordset.Close();
     }
     return value;
@@ -42,8 +43,10 @@ bool CSysOption::SetSysOption(int code, std::string_view value, int disabled)
     // change the statement.
     recordset.SetQuery(prefix + database::SqlQuote(value) + "'");
     int affected = 0;
-    if (!recordset.Exec(&affected))
+    if (!recordset.Exec(&affected)) {
+        platform::WriteErrorLine("option not written", recordset.GetLastErrorText());
         return false;
+    }
     if (affected != 1) {
         platform::MessageBox("设置失败！", platform::MsgButtons::Ok);
         return false;

@@ -12,6 +12,9 @@ public:
     // The option's Value (empty while the database is not set or not open, or
     // when the row is missing); its Disabled flag through `disabled`.
     std::string GetSysOption(int code, int *disabled = nullptr);
+    // False when the option was not written; the failure has been told
+    // (standard error, or a message box for an option the table lacks), so
+    // callers with nothing else to do may ignore the result.
     bool SetSysOption(int code, std::string_view value, int disabled = 0);
     bool SetOptionInt(int code, int value, int disabled = 0);
 

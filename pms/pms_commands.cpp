@@ -122,8 +122,9 @@ void CPmsCommands::ApplyFunction(const PmsFunction &function, PmsLanguage langua
     case PmsFunction::RepairSet:
     case PmsFunction::RepairCleared:
         SendRoomState(language, r, room, function.rcuState);
-        WriteEventRow(Recordset(), r.build, r.floor, r.room,
-                      language == PmsLanguage::Foxhis ? function.foxhisEvent : function.nehopsEvent, 0, 1);
+        if (!WriteEventRow(Recordset(), r.build, r.floor, r.room,
+                           language == PmsLanguage::Foxhis ? function.foxhisEvent : function.nehopsEvent, 0, 1))
+            m_dlg.ReportFailedStatement(Recordset());
         if (room && function.newPmsState >= 0) {
             room->m_pmsState = function.newPmsState;
             room->m_changed = 1;
@@ -175,13 +176,16 @@ void CPmsCommands::UpdateLiveRoomState(const CRoom &room)
     std::snprintf(sql, sizeof sql,
                   "update ##REALTIMEROOM set\r\nRMSTATE =%d\r\nwhere build = %d and floor = %d and roomnum =%d\r\n",
                   room.m_pmsState, room.m_buildNum, room.m_floorNum, room.m_roomNum);
-    Recordset().Exec(sql);
+    if (!Recordset().Exec(sql))
+        m_dlg.ReportFailedStatement(Recordset());
     Recordset().Close();
 }
 
 void CPmsCommands::BuildReply(CXmlDoc &reply, PmsLanguage language, const std::string &version,
                               const std::string &function, const PmsRememberedTexts &texts, int msgCode)
 {
+    // Loading the empty text only empties the document; the appends into an
+    // empty document at its top cannot fail.
     reply.LoadText("");
     reply.AppendElement(Tag(language));
     reply.SetAttribute("ver", version);

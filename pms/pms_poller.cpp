@@ -8,6 +8,7 @@
 
 #include "console/kelvor_dlg.h"
 #include "database/ado_recordset.h"
+#include "platform/decimal_text.h"
 #include "pms/pms_text.h"
 
 #include <QThread>
@@ -36,7 +37,7 @@ bool PollRoom(CADOMyRecordset &rs, CRoom &room)
     if (!rs.Exec(sql))
         return false;
     if (rs.GetRecordCount() > 0) {
-        const int32_t value = DecimalValue(rs.GetFieldString("RMSTATE").c_str());
+        const int32_t value = platform::LeadingDecimal(rs.GetFieldString("RMSTATE"));
         if (value != room.m_polledPmsState.load(std::memory_order_relaxed))
             room.StorePolledPmsState(value);
     }

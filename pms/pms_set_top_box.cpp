@@ -5,6 +5,7 @@
 #include "console/kelvor_dlg.h"
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
+#include "platform/decimal_text.h"
 #include "pms/pms_text.h"
 #include "protocol/crc.h"
 #include "protocol/device_com_ctrl.h"
@@ -19,9 +20,9 @@ void CPmsCommands::HandleTcpCommand(const char *command)
     SetTopBoxStep(command);
 
     PmsLanguage language;
-    if (m_dlg.m_pmsType == 1)
+    if (m_dlg.m_pmsType == kPmsFoxhis)
         language = PmsLanguage::Foxhis;
-    else if (m_dlg.m_pmsType == 4)
+    else if (m_dlg.m_pmsType == kPmsNehops)
         language = PmsLanguage::Nehops;
     else
         return;
@@ -53,9 +54,9 @@ bool CPmsCommands::FindSetTopBoxRoomByName(const char *name, PmsRoomNumber &numb
     const std::string sql = "Select * from room_ip_list where RMNAME = '" + database::SqlQuote(name) + "'";
     bool found = false;
     if (rs.Exec(sql) && rs.GetRecordCount() > 0) {
-        number.build = DecimalValue(rs.GetFieldString("BUILD_NUM").c_str());
-        number.floor = DecimalValue(rs.GetFieldString("FLOOR_NUM").c_str());
-        number.room = DecimalValue(rs.GetFieldString("room_num").c_str());
+        number.build = platform::LeadingDecimal(rs.GetFieldString("BUILD_NUM"));
+        number.floor = platform::LeadingDecimal(rs.GetFieldString("FLOOR_NUM"));
+        number.room = platform::LeadingDecimal(rs.GetFieldString("room_num"));
         found = true;
     }
     rs.Close();
@@ -76,8 +77,8 @@ void CPmsCommands::SetTopBoxStep(const char *command)
 
     CDeviceComCtrl record;
     AddressRecord(record, RCU_STB_COMMAND, number);
-    uint8_t subRecord[8] = {8, 0xFF, static_cast<uint8_t>(DecimalValue(fields.c)), 0, 0,
-                            static_cast<uint8_t>(DecimalValue(fields.b)), 0, 0};
+    uint8_t subRecord[8] = {8, 0xFF, static_cast<uint8_t>(platform::LeadingDecimal(fields.c)), 0, 0,
+                            static_cast<uint8_t>(platform::LeadingDecimal(fields.b)), 0, 0};
     CalcFrameCRC16(subRecord);
     const uint16_t length =
         record.BuildFrame(m_dlg.m_sendBuf, sizeof m_dlg.m_sendBuf, subRecord, static_cast<int>(sizeof subRecord));

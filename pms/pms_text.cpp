@@ -1,8 +1,9 @@
 #include "pms/pms_text.h"
 
+#include "platform/decimal_text.h"
+
 #include <cctype>
 #include <cstring>
-#include <limits>
 
 namespace {
 
@@ -38,31 +39,9 @@ SetTopBoxFields SplitSetTopBox(const char *command)
     return fields;
 }
 
-int32_t DecimalValue(const char *text)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(text);
-    while (IsBlank(*p))
-        ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-')
-        negative = *p++ == '-';
-    int64_t value = 0;
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    for (; *p >= '0' && *p <= '9'; ++p)
-        if (value < kLimit)
-            value = value * 10 + (*p - '0');
-    if (negative)
-        value = -value;
-    if (value > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (value < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
-
 PmsRoomNumber DecodeRoomNumber(const char *text, bool asUnsigned, bool zeroBuildingIsOne)
 {
-    const int32_t value = DecimalValue(text);
+    const int32_t value = platform::LeadingDecimal(text);
     PmsRoomNumber number;
     if (asUnsigned) {
         uint32_t n = static_cast<uint32_t>(value);

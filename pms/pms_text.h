@@ -20,10 +20,6 @@ struct SetTopBoxFields {
 // end of the string is empty.
 SetTopBoxFields SplitSetTopBox(const char *command);
 
-// The decimal value at the start of text as C's atoi reads it (white space,
-// one sign, digits), held to the 32-bit range; 0 without digits.
-int32_t DecimalValue(const char *text);
-
 struct PmsRoomNumber {
     int32_t build = 0;
     int32_t floor = 0;

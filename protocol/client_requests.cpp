@@ -3,6 +3,7 @@
 // accepted request is a room command.
 #include "console/kelvor_dlg.h"
 
+#include "protocol/frame_codes.h"
 #include "protocol/frame_header.h"
 
 #include <QThread>
@@ -10,11 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-constexpr uint32_t kLogin = 0x02, kKeepAlive = 0x04, kLogout = 0x09, kOnlineList = 0x11, kRoomQuery = 0x21,
-                   kBuildQuery = 0x41;
-constexpr uint32_t kHotelInfo = 0x81, kLoginOk = 0x82, kLoginFail = 0x83, kKeepAliveAck = 0x85,
-                   kRoomState = 0x87, kOnlineListAnswer = 0x8E, kBuildInfo = 0x8F;
 
 // A reply that cannot be built (0) is not sent.
 void SendToSender(CKelvorDlg &dlg, int length)
@@ -39,7 +35,7 @@ CMsg &TaggedReply(const CKelvorDlg &dlg, uint32_t code)
 void SendHotelInfo(CKelvorDlg &dlg)
 {
     CMsg &msg = *GetScratchMsg();
-    msg.m_type = kHotelInfo;
+    msg.m_type = MSG_HOTEL_INFO;
     msg.m_layout = dlg.m_hotel.GetLayout();
     constexpr int kSplit = static_cast<int>(frame::kClientSplitLength);
     const int length = dlg.BuildClientFrame(dlg.m_sendBuf, msg, false);
@@ -58,21 +54,21 @@ void SendHotelInfo(CKelvorDlg &dlg)
 void CKelvorDlg::OnClientRequest(int64_t now)
 {
     switch (m_request.m_type) {
-    case kLogin:
+    case MSG_LOGIN:
         OnClientLogin(now);
         break;
-    case kKeepAlive:
+    case MSG_KEEPALIVE:
         for (const auto &client : m_clients) {
             if (client->Matches(m_senderPort, m_senderAddr)) {
                 client->m_lastActivity = now;
                 CMsg &msg = *GetScratchMsg();
-                msg.m_type = kKeepAliveAck;
+                msg.m_type = MSG_KEEPALIVE_ACK;
                 Reply(*this, msg);
                 break;
             }
         }
         break;
-    case kLogout:
+    case MSG_LOGOUT:
         for (size_t i = 0; i < m_clients.size();) {
             if (m_clients[i]->Matches(m_senderPort, m_senderAddr)) {
                 std::snprintf(m_logText, sizeof m_logText, "用户%s退出服务器", m_clients[i]->m_userInfo.userName);
@@ -83,30 +79,30 @@ void CKelvorDlg::OnClientRequest(int64_t now)
             }
         }
         break;
-    case kOnlineList:
-        Reply(*this, TaggedReply(*this, kOnlineListAnswer));
+    case MSG_ONLINE_LIST:
+        Reply(*this, TaggedReply(*this, MSG_ONLINE_LIST_ANSWER));
         break;
-    case kRoomQuery: {
+    case MSG_ROOM_QUERY: {
         const CRoom *room = m_hotel.FindRoom(static_cast<int32_t>(m_request.m_buildNum),
                                              static_cast<int32_t>(m_request.m_floorNum),
                                              static_cast<int32_t>(m_request.m_roomNum));
         if (!room)
             break;
-        CMsg &msg = TaggedReply(*this, kRoomState);
+        CMsg &msg = TaggedReply(*this, MSG_ROOM_STATE);
         msg.m_room = *room;
         Reply(*this, msg);
         break;
     }
-    case kBuildQuery: {
+    case MSG_BUILD_QUERY: {
         const CBuild *build = m_hotel.GetBuild(static_cast<int>(m_request.m_buildNum));
         if (!build)
             break;
-        CMsg &msg = TaggedReply(*this, kBuildInfo);
+        CMsg &msg = TaggedReply(*this, MSG_BUILD_INFO);
         msg.m_build = *build;
         Reply(*this, msg);
         break;
     }
-    case 0x1E: // accepted, and nothing to do
+    case MSG_UNHANDLED_1E: // accepted, and nothing to do
         break;
     default:
         OnClientRoomCommand(now);
@@ -121,12 +117,12 @@ void CKelvorDlg::OnClientLogin(int64_t now)
     auto client = std::make_unique<COnlineClient>();
     if (!client->Login(m_db, m_request.m_user, m_request.m_password, now)) {
         CMsg &msg = *GetScratchMsg();
-        msg.m_type = kLoginFail;
+        msg.m_type = MSG_LOGIN_FAIL;
         Reply(*this, msg);
         return;
     }
     CMsg &msg = *GetScratchMsg();
-    msg.m_type = kLoginOk;
+    msg.m_type = MSG_LOGIN_OK;
     msg.m_userInfo = client->m_userInfo;
     Reply(*this, msg);
     QThread::msleep(50);

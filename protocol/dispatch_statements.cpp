@@ -1,6 +1,7 @@
 // The one recordset and SQL text on which the datagram handlers run their
 // statements, and their log line for a changed room. Every statement is fire-and-forget: a failure changes nothing
-// of what the handler has already decided.
+// of what the handler has already decided, but it is told: on standard error
+// (throttled) and once a connection in the event log.
 #include "console/kelvor_dlg.h"
 
 #include <cstdio>
@@ -18,8 +19,18 @@ void CKelvorDlg::ExecDispatchSql(int length)
     if (length < 0)
         return;
     CADOMyRecordset &recordset = DispatchRecordset();
-    recordset.Exec(std::string_view(m_dispatchSql, static_cast<size_t>(length)));
+    if (!recordset.Exec(std::string_view(m_dispatchSql, static_cast<size_t>(length))))
+        ReportFailedStatement(recordset);
     recordset.Close();
+}
+
+void CKelvorDlg::ReportFailedStatement(const CADORecordset &recordset)
+{
+    m_statementErrors.Write(Now(), "event statement failed", recordset.GetLastErrorText());
+    if (!m_statementsFailing) {
+        m_statementsFailing = true;
+        AddLog("*事件记录写入数据库失败*");
+    }
 }
 
 void CKelvorDlg::LogRoomChanged(int build, int floor, int room, int changeCode)

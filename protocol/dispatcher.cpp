@@ -4,20 +4,13 @@
 #include "console/kelvor_dlg.h"
 
 #include "protocol/client_frame_parse.h"
+#include "protocol/frame_codes.h"
+#include "protocol/frame_header.h"
+#include "protocol/rcu_reports.h"
 #include "protocol/udp_socket.h"
 
 #include <cstdio>
 #include <cstring>
-
-namespace {
-
-constexpr uint8_t kSenderRcu = 0;
-constexpr uint8_t kSenderClient = 2;
-constexpr uint8_t kSenderPanel = 6;
-
-int BigEndian16(const uint8_t *p) { return p[0] << 8 | p[1]; }
-
-} // namespace
 
 void CKelvorDlg::OnUdpReceive()
 {
@@ -48,7 +41,7 @@ void CKelvorDlg::HandleDatagram(int length, uint32_t senderIp, uint16_t senderPo
 
     if (!m_db.IsOpen())
         return;
-    if (m_pmsType == 1 && TryPmsXmlDatagram(length))
+    if (m_pmsType == kPmsFoxhis && TryPmsXmlDatagram(length))
         return;
     DispatchDatagram(length);
 }
@@ -56,31 +49,32 @@ void CKelvorDlg::HandleDatagram(int length, uint32_t senderIp, uint16_t senderPo
 void CKelvorDlg::DispatchDatagram(int length)
 {
     const uint8_t *frame = m_recvBuf;
-    if (std::memcmp(frame + 2, "ZOLP", 4) != 0 || frame[1] != length || frame[6] != 1)
+    if (std::memcmp(frame + frame::kMagic, frame::kMagicText, sizeof frame::kMagicText) != 0 ||
+        frame[frame::kLength + 1] != length || frame[frame::kReceiverKind] != frame::kKindServer)
         return;
     const int64_t now = Now();
-    switch (frame[7]) {
-    case kSenderClient:
+    switch (frame[frame::kSenderKind]) {
+    case frame::kKindClient:
         if (!ParseClientFrame(frame, static_cast<size_t>(length), m_request))
             return;
         ++m_clientRecvCount;
         OnClientRequest(now);
         return;
-    case kSenderPanel: {
-        const int code = BigEndian16(frame + 15);
-        if (code == 0x0091 || code == 0x0092)
-            OnPanelCallMask(now, frame[18], frame[19], frame[20], code);
+    case frame::kKindPanel: {
+        const int code = frame::GetU16Be(frame + frame::kCommand);
+        if (code == PANEL_CALL_MASK || code == PANEL_CALL_MASK_2)
+            OnPanelCallMask(now, frame[frame::kBuilding], frame[frame::kFloor], frame[frame::kRoom], code);
         return;
     }
-    case kSenderRcu:
+    case frame::kKindRcu:
         break;
     default:
         return;
     }
 
-    const int build = frame[18];
-    const int floor = frame[19];
-    const int roomNum = frame[20] >= 100 ? frame[20] - 100 : frame[20];
+    const int build = frame[frame::kBuilding];
+    const int floor = frame[frame::kFloor];
+    const int roomNum = frame[frame::kRoom] >= 100 ? frame[frame::kRoom] - 100 : frame[frame::kRoom];
     ++m_rcuRecvCount;
     CRoom *room = m_hotel.FindRoom(build, floor, roomNum);
     if (!room) {
@@ -93,20 +87,20 @@ void CKelvorDlg::DispatchDatagram(int length)
     ++m_rcuKnownCount;
     m_curMsgRoom = room;
 
-    const int code = BigEndian16(frame + 15);
+    const int code = frame::GetU16Be(frame + frame::kCommand);
     switch (code) {
-    case 0x0081: // RCU_STATUS_SHORT
-    case 0x0084: // RCU_STATUS_FULL
+    case RCU_STATUS_SHORT:
+    case RCU_STATUS_FULL:
         OnRcuStatusReport(now, room, code);
         break;
-    case 0x0007: // RCU_TIME_QUERY answer
-    case 0x001E: // RCU_READ_PARAMS answer
-    case 0x0082: // RCU_HEARTBEAT
-    case 0x0083: // RCU_DEVICE_TABLE
-    case 0x008A: // RCU_IDENT
-    case 0x0090: // RCU_LOCK_RECORD
-    case 0x0606: // RCU_FAN_UNIT
-    case 0x0616: // RCU_METER_DATA
+    case RCU_TIME_QUERY:  // the answer comes under the command's code
+    case RCU_READ_PARAMS: // likewise
+    case RCU_HEARTBEAT:
+    case RCU_DEVICE_TABLE:
+    case RCU_IDENT:
+    case RCU_LOCK_RECORD:
+    case RCU_FAN_UNIT:
+    case RCU_METER_DATA:
         OnRcuOtherReport(now, room, code);
         break;
     default:

@@ -4,6 +4,7 @@
 #include "console/kelvor_dlg.h"
 
 #include "protocol/event_types.h"
+#include "protocol/frame_codes.h"
 #include "protocol/frame_header.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr int kCallChangeCode = 2;
 
 void CKelvorDlg::OnPanelCallMask(int64_t now, int build, int floor, int, int code)
 {
-    if (code != 0x0091 && code != 0x0092)
+    if (code != PANEL_CALL_MASK && code != PANEL_CALL_MASK_2)
         return;
     // Mask bytes past a short datagram read as 0 (the dispatcher zeroes them).
     const uint32_t mask = frame::GetU32Le(m_recvBuf + kMaskOffset);

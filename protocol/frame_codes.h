@@ -1,6 +1,6 @@
 #pragma once
-// Command codes of the frames: workstation requests and replies, and the
-// commands the server sends to room units.
+// Command codes of the frames: workstation requests and replies, the
+// commands the server sends to room units and the floor call panels' mask.
 #include <cstdint>
 
 enum ClientRequestCode : uint16_t {
@@ -82,4 +82,10 @@ enum RcuCommandCode : uint16_t {
     RCU_VALVE_ENABLE = 0x0617,
     RCU_VALVE_DISABLE = 0x0619,
     RCU_LIGHT_SCENE = 0x8101,
+};
+
+enum PanelCode : uint16_t {
+    // The panels send their call mask under either code; both mean the same.
+    PANEL_CALL_MASK = 0x0091,
+    PANEL_CALL_MASK_2 = 0x0092,
 };

@@ -1,6 +1,7 @@
 #include "protocol/msg.h"
 
 #include "platform/archive.h"
+#include "protocol/frame_codes.h"
 
 void CMsg::Reset()
 {
@@ -16,6 +17,10 @@ void CMsg::Reset()
 }
 
 namespace {
+
+// Archive forms of codes that no frame carries.
+constexpr uint32_t kArchiveAddressOnly = 0x1D;
+constexpr uint32_t kArchiveText = 0x20;
 
 void TransferAddress(platform::CArchive &ar, CMsg &msg)
 {
@@ -34,26 +39,27 @@ void CMsg::Serialize(platform::CArchive &ar)
         m_archiveWord = word;
     ar.Transfer(m_type);
     switch (m_type) {
-    case 0x02:
+    case MSG_LOGIN:
         ar.Transfer(m_user);
         ar.Transfer(m_password);
         break;
-    case 0x01:
+    case MSG_FAN_CONTROL:
         TransferAddress(ar, *this);
         ar.Transfer(m_fanControl[0]);
         ar.Transfer(m_fanControl[1]);
         break;
-    case 0x08: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x0E:
-    case 0x0F: case 0x12: case 0x1D: case 0x31: case 0x32:
+    case MSG_TIME_QUERY: case MSG_CANCEL_CLEAN: case MSG_CANCEL_DND: case MSG_CANCEL_LAUNDRY:
+    case MSG_CANCEL_CHECKOUT: case MSG_ROOM_STATE_CTRL: case MSG_QUERY_DEVICE: case MSG_CANCEL_CALL:
+    case kArchiveAddressOnly: case MSG_VALVE_ENABLE: case MSG_VALVE_DISABLE:
         TransferAddress(ar, *this);
         break;
-    case 0x20:
+    case kArchiveText:
         ar.Transfer(m_text);
         break;
-    case 0x87:
+    case MSG_ROOM_STATE:
         m_room.Serialize(ar);
         break;
-    case 0x8B:
+    case MSG_EVENT:
         m_event.Serialize(ar);
         break;
     default:

@@ -5,23 +5,14 @@
 #include "console/kelvor_dlg.h"
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
+#include "platform/decimal_text.h"
+#include "platform/error_line.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 namespace {
 
-// A column's text as a decimal number: leading blanks and a sign allowed,
-// anything not starting with a number reads as 0, out of range is clamped.
-long long DecimalPrefix(const std::string &text)
-{
-    errno = 0;
-    return std::strtoll(text.c_str(), nullptr, 10);
-}
-
-uint8_t LowByte(const std::string &text) { return static_cast<uint8_t>(DecimalPrefix(text)); }
+uint8_t LowByte(const std::string &text) { return static_cast<uint8_t>(platform::LeadingDecimal(text)); }
 
 void CopyText(char (&field)[stUserInfo::kTextSize], std::string_view text)
 {
@@ -49,8 +40,7 @@ int COnlineClient::Login(CADODatabase &db, std::string_view userName, std::strin
     CopyText(m_userInfo.password, password);
     m_loginTime = m_lastActivity = now;
 
-    const long long userId = DecimalPrefix(recordset.GetFieldString("USER_ID"));
-    m_userInfo.USER_ID = static_cast<int32_t>(std::clamp<long long>(userId, INT32_MIN, INT32_MAX));
+    m_userInfo.USER_ID = platform::LeadingDecimal(recordset.GetFieldString("USER_ID"));
     m_userInfo.USER_TYPE = LowByte(recordset.GetFieldString("USER_TYPE"));
     m_userInfo.BUILD_NUM = LowByte(recordset.GetFieldString("BUILD_NUM"));
     m_userInfo.FLOOR_NUM = LowByte(recordset.GetFieldString("FLOOR_NUM"));
@@ -75,7 +65,9 @@ int COnlineClient::Login(CADODatabase &db, std::string_view userName, std::strin
     // The title and the content are GBK: "用户登录", "<name>登录服务器".
     const std::string content = database::SqlQuote(std::string(m_userInfo.userName) + "登录服务器");
     sql = "Insert into system_run_log(msg_title, msg_content, msg_type)values('用户登录', '" + content + "', 1)";
-    recordset.Exec(sql);
+    // The login stands without its log row; the failure is only told.
+    if (!recordset.Exec(sql))
+        platform::WriteErrorLine("login log row failed", recordset.GetLastErrorText());
     recordset.Close();
     return 1;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// The codes of the room unit reports besides the status reports.
+// The codes of the room unit reports.
 #include <cstdint>
 
 enum RcuReportCode : uint16_t {
+    RCU_STATUS_SHORT = 0x0081,
+    RCU_STATUS_FULL = 0x0084,
     // The answers to RCU_TIME_QUERY (0x0007) and RCU_READ_PARAMS (0x001E)
     // come back under the command's own code.
     RCU_HEARTBEAT = 0x0082,

@@ -5,7 +5,9 @@
 // room states the PMS poller found.
 #include "console/kelvor_dlg.h"
 
+#include "platform/decimal_text.h"
 #include "protocol/event_row.h"
+#include "protocol/frame_codes.h"
 #include "protocol/room_monitor.h"
 
 #include <cinttypes>
@@ -14,8 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kRoomState = 0x87, kEvent = 0x8B;
-constexpr uint32_t kRcuRoomState = 0x000C;
 constexpr int64_t kOfflineAfter = 2000; // seconds without a datagram
 
 // The event of a polled PMS state; false for a state that writes no row.
@@ -27,7 +27,7 @@ bool PmsStateEvent(int pmsType, int32_t state, EventKind &kind)
                                               EventKind::QianlimaReserved, EventKind::QianlimaRepair};
     if (state < 0 || state > 3)
         return false;
-    kind = (pmsType == 2 ? kZhongruan : kQianlima)[state];
+    kind = (pmsType == kPmsZhongruan ? kZhongruan : kQianlima)[state];
     return true;
 }
 
@@ -40,8 +40,6 @@ bool OutOfRange(const CRoom &room, int low, int high)
     }
     return false;
 }
-
-int32_t Decimal(const std::string &text) { return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10)); }
 
 } // namespace
 
@@ -66,7 +64,7 @@ void CKelvorDlg::ScanRooms()
         if (room->m_changed == 1) {
             room->m_changed = 0;
             CMsg &msg = *GetScratchMsg();
-            msg.m_type = kRoomState;
+            msg.m_type = MSG_ROOM_STATE;
             msg.m_room = *room;
             PushToLoggedInClients(msg);
             break;
@@ -75,7 +73,7 @@ void CKelvorDlg::ScanRooms()
             room->m_online = 0;
             room->m_changed = 1;
         }
-        if (m_pmsType == 2 || m_pmsType == 3)
+        if (IsPolledPmsType(m_pmsType))
             HandlePolledPmsChange(*room);
         const bool outOfRange = OutOfRange(*room, m_rangeLow, m_rangeHigh);
         if (outOfRange ? room->m_rangeAlarm == 0 : room->m_rangeAlarm == 1) {
@@ -95,15 +93,16 @@ void CKelvorDlg::HandlePolledPmsChange(CRoom &room)
     if (!room.TakePolledPmsChange(state))
         return;
     std::snprintf(m_logText, sizeof m_logText,
-                  m_pmsType == 2 ? "<中软> 客房状态改变 ROOM:%d|%s (%d->%d)" : "<千里马> 客房状态改变 ROOM:%d|%s (%d->%d)",
+                  m_pmsType == kPmsZhongruan ? "<中软> 客房状态改变 ROOM:%d|%s (%d->%d)" : "<千里马> 客房状态改变 ROOM:%d|%s (%d->%d)",
                   room.m_buildNum, room.GetDisplayName().c_str(), room.m_rcuStatus, state);
     AddLog(m_logText);
     EventKind kind;
-    if (PmsStateEvent(m_pmsType, state, kind))
-        WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1);
+    if (PmsStateEvent(m_pmsType, state, kind) &&
+        !WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum, kind, 0, 1))
+        ReportFailedStatement(m_monitor->recordset);
 
     CDeviceComCtrl &command = m_monitor->command;
-    command.AddressUnsequenced(kRcuRoomState, static_cast<uint32_t>(room.m_buildNum),
+    command.AddressUnsequenced(RCU_ROOM_STATE, static_cast<uint32_t>(room.m_buildNum),
                                static_cast<uint32_t>(room.m_floorNum), static_cast<uint32_t>(room.m_roomNum));
     command.SetRoomStateRecord(static_cast<uint8_t>(state));
     const int length = command.BuildFrame(m_sendBuf, sizeof m_sendBuf);
@@ -117,8 +116,9 @@ void CKelvorDlg::CheckDoorAlarm(CRoom &room, int64_t now)
         if (now - room.m_doorTime > m_doorAlarmDelay && room.m_doorAlarm == 0) {
             room.m_doorAlarm = 1;
             room.m_changed = 1;
-            WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum,
-                          EventKind::DoorAlarm, 0, 0);
+            if (!WriteEventRow(m_monitor->recordset, room.m_buildNum, room.m_floorNum, room.m_roomNum,
+                               EventKind::DoorAlarm, 0, 0))
+                ReportFailedStatement(m_monitor->recordset);
             m_newEvent = 1;
         }
     } else if (room.m_doorAlarm == 1) {
@@ -145,18 +145,18 @@ void CKelvorDlg::PushNewEvents()
     }
     CMyEvent &event = m_monitor->event;
     while (m_db.IsOpen() && rs.IsOpen() && !rs.IsEof()) {
-        event.m_msgType = Decimal(rs.GetFieldString("MSG_TYPE"));
+        event.m_msgType = platform::LeadingDecimal(rs.GetFieldString("MSG_TYPE"));
         event.m_note = rs.GetFieldString("MSG_NOTE");
         event.m_title = rs.GetFieldString("MSG_TITLE");
-        event.m_buildNum = Decimal(rs.GetFieldString("BUILD_NUM"));
-        event.m_floorNum = Decimal(rs.GetFieldString("FLOOR_NUM"));
-        event.m_roomNum = Decimal(rs.GetFieldString("ROOM_NUM"));
-        event.m_unitNum = Decimal(rs.GetFieldString("UNIT_NUM"));
+        event.m_buildNum = platform::LeadingDecimal(rs.GetFieldString("BUILD_NUM"));
+        event.m_floorNum = platform::LeadingDecimal(rs.GetFieldString("FLOOR_NUM"));
+        event.m_roomNum = platform::LeadingDecimal(rs.GetFieldString("ROOM_NUM"));
+        event.m_unitNum = platform::LeadingDecimal(rs.GetFieldString("UNIT_NUM"));
         event.m_msgIndex = std::strtoull(rs.GetFieldString("MSG_INDEX").c_str(), nullptr, 10);
         m_lastEventIndex = event.m_msgIndex;
         event.m_time = Now();
         CMsg &msg = *GetScratchMsg();
-        msg.m_type = kEvent;
+        msg.m_type = MSG_EVENT;
         msg.m_event = event;
         PushToLoggedInClients(msg);
         rs.MoveNext();

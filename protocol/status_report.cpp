@@ -5,6 +5,7 @@
 #include "console/kelvor_dlg.h"
 
 #include "protocol/frame_header.h"
+#include "protocol/rcu_reports.h"
 #include "protocol/status_report_fields.h"
 
 using status_report::EventField;
@@ -13,8 +14,6 @@ using status_report::StoredField;
 
 namespace {
 
-constexpr int kStatusShort = 0x0081;
-
 // What the temperatures of the present units say of the allowed range.
 enum class UnitReading { Absent, InRange, OutOfRange };
 
@@ -22,7 +21,7 @@ enum class UnitReading { Absent, InRange, OutOfRange };
 
 void CKelvorDlg::OnRcuStatusReport(int64_t now, CRoom *room, int code)
 {
-    const ReportLayout &layout = code == kStatusShort ? status_report::ShortReport() : status_report::FullReport();
+    const ReportLayout &layout = code == RCU_STATUS_SHORT ? status_report::ShortReport() : status_report::FullReport();
     // The dispatcher zeroes the buffer past the datagram, so a report
     // shorter than its layout reads its missing bytes as 0.
     if (!room)
@@ -36,7 +35,7 @@ void CKelvorDlg::OnRcuStatusReport(int64_t now, CRoom *room, int code)
     if (!room->m_online) {
         room->m_online = 1;
         // A short report alone does not push the room; the full one does.
-        if (code != kStatusShort)
+        if (code != RCU_STATUS_SHORT)
             room->m_changed = 1;
     }
 

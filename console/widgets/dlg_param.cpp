@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QVBoxLayout>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -38,7 +39,9 @@ constexpr OptionSwitch kSwitches[4] = {
 static_assert(kSwitches[0].code == kParameterOptionCodes[0] && kSwitches[1].code == kParameterOptionCodes[1] &&
               kSwitches[2].code == kParameterOptionCodes[2] && kSwitches[3].code == kParameterOptionCodes[3]);
 
+// Listed in PmsType order: the selected index is the type.
 const char *const kPmsTypes[] = {"无", "西软接口", "中软接口", "千里马接口", "NEC接口"};
+static_assert(std::size(kPmsTypes) == kPmsTypeCount);
 
 // An edit's text as a whole decimal number (blanks around it allowed);
 // nothing when it is not one.

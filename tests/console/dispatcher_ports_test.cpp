@@ -214,7 +214,7 @@ TEST_F(DispatcherTest, ABurstIsReadWithoutWaitingForLaterArrivals)
 // on as a binary frame.
 TEST_F(DispatcherTest, FoxhisTypeTriesTheXmlFormFirst)
 {
-    m_server->m_pmsType = 1;
+    m_server->m_pmsType = kPmsFoxhis;
     Send(QByteArray("<foxhis ver='2'><func>GSTIN</func><roomno>1203</roomno></foxhis>"));
     // Handled as a foxhis command: its two log lines (room 0|1203 is unknown).
     EXPECT_EQ(LogLines(), 2);

@@ -191,9 +191,9 @@ TEST_F(StartupTest, SettingsDefaultsAreReadAndWrittenBack)
     EXPECT_EQ(server.m_hmsIp, 0xC0A80101u);
     EXPECT_EQ(server.m_hmsPort, 1500);
     EXPECT_EQ(server.m_gatewayAddr, 0xC0A80100u);
-    EXPECT_EQ(server.m_pmsType, 4);
+    EXPECT_EQ(server.m_pmsType, kPmsNehops);
     EXPECT_EQ(server.Timer(1).interval(), 25000);
-    server.m_pmsType = 0; // not written back
+    server.m_pmsType = kPmsNone; // not written back
     Stop();
 
     const struct {

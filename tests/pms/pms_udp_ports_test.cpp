@@ -12,7 +12,7 @@ protected:
     void SetUp() override
     {
         PmsServerTest::SetUp();
-        m_server->m_pmsType = 1;
+        m_server->m_pmsType = kPmsFoxhis;
         ASSERT_TRUE(m_sender.bind(QHostAddress::LocalHost, 0));
         ASSERT_TRUE(m_replies.bind(QHostAddress::LocalHost, 0));
         m_server->m_hmsPort = m_replies.localPort();

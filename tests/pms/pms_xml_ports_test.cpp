@@ -112,7 +112,7 @@ TEST_F(PmsXmlTest, FunctionTable)
 
 TEST_F(PmsXmlTest, LogLinesOfACheckIn)
 {
-    m_server->m_pmsType = 1;
+    m_server->m_pmsType = kPmsFoxhis;
     const std::string command = Xml("foxhis", "<func>GSTIN</func><roomno>10203</roomno>");
     Command(command);
     const std::vector<std::string> expected = {
@@ -125,7 +125,7 @@ TEST_F(PmsXmlTest, LogLinesOfACheckIn)
     };
     EXPECT_EQ(NewLogLines(), expected);
 
-    m_server->m_pmsType = 4;
+    m_server->m_pmsType = kPmsNehops;
     Command(Xml("nehops", "<func>GSTCHG</func><roomno0>10205</roomno0><roomno1>10203</roomno1>"));
     const std::vector<std::string> lines = NewLogLines();
     ASSERT_EQ(lines.size(), 7u);
@@ -140,7 +140,7 @@ TEST_F(PmsXmlTest, LogLinesOfACheckIn)
 // nehops writes nothing for a room it cannot find.
 TEST_F(PmsXmlTest, UnknownRooms)
 {
-    m_server->m_pmsType = 1;
+    m_server->m_pmsType = kPmsFoxhis;
     EXPECT_EQ(Command(Xml("foxhis", "<func>GSTIN</func><id>1</id><roomno>203</roomno>")),
               Reply("foxhis", "GSTIN", "1", "", 1));
     std::vector<std::string> lines = NewLogLines();
@@ -150,7 +150,7 @@ TEST_F(PmsXmlTest, UnknownRooms)
     EXPECT_EQ(NewEventRows(), std::vector<std::string>{Utf8("0|2|3|21|<foxhis>客人入住")});
     EXPECT_EQ(Room(3).m_pmsState, 0);
 
-    m_server->m_pmsType = 4;
+    m_server->m_pmsType = kPmsNehops;
     EXPECT_EQ(Command(Xml("nehops", "<func>RMSO</func><roomno>10299</roomno>")), Reply("nehops", "RMSO", "1", "", 1));
     lines = NewLogLines();
     ASSERT_EQ(lines.size(), 4u);
@@ -163,13 +163,13 @@ TEST_F(PmsXmlTest, UnknownRooms)
 // texts a command lacks keep the previous command's values.
 TEST_F(PmsXmlTest, RememberedTexts)
 {
-    m_server->m_pmsType = 1;
+    m_server->m_pmsType = kPmsFoxhis;
     EXPECT_EQ(Command(Xml("foxhis", "<func>RMVC</func><id>7</id><pc_id>A</pc_id>")),
               Reply("foxhis", "RMVC", "7", "A", 1));
     EXPECT_EQ(Command(Xml("foxhis", "<id>9</id><func>RMVC</func><pc_id>B</pc_id>", "2")),
               Reply("foxhis", "RMVC", "7", "B", 1, "2"));
     // No "ver": an empty one in the reply. nehops shares id and pc_id.
-    m_server->m_pmsType = 4;
+    m_server->m_pmsType = kPmsNehops;
     EXPECT_EQ(Command("<nehops><func>FOO</func></nehops>"), Reply("nehops", "FOO", "7", "B", 3, ""));
     // GSTSYN without "sta" applies the previous one.
     Command(Xml("nehops", "<func>GSTSYN</func><roomno>10203</roomno><sta>OR</sta>"));
@@ -200,7 +200,7 @@ TEST_F(PmsXmlTest, CommandsThatAreNotAnsweredOrNotForThisType)
 // goes out whole.
 TEST_F(PmsXmlTest, ReplyLongerThanTheBufferIsSentWhole)
 {
-    m_server->m_pmsType = 1;
+    m_server->m_pmsType = kPmsFoxhis;
     const std::string func(2900, 'F');
     const std::string command = Xml("foxhis", "<func>" + func + "</func><id>&amp;</id>");
     ASSERT_LE(command.size(), 3000u);
@@ -313,7 +313,7 @@ TEST_F(PmsStreamTest, OverlongCommandIsDroppedAndTheNextOneServed)
 
 TEST_F(PmsXmlTest, ASecondConnectionReplacesTheFirst)
 {
-    m_server->m_pmsType = 1;
+    m_server->m_pmsType = kPmsFoxhis;
     QTcpSocket second;
     Connect(second, 9766);
     EXPECT_EQ(NewLogLines(), std::vector<std::string>{Utf8("PMS TCP Client 已经接入")});

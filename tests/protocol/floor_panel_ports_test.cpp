@@ -1,6 +1,10 @@
 // Call masks of a floor call panel on a running server.
 #include "report_fixture.h"
 
+#include "support/stderr_capture.h"
+
+#include <algorithm>
+
 namespace {
 
 class FloorPanelTest : public ReportTest {
@@ -112,5 +116,34 @@ TEST_F(FloorPanelTest, FailedStatementsChangeNothingInMemory)
     EXPECT_EQ(room.m_changed, 1);
     EXPECT_EQ(m_server->m_newEvent, 1);
     EXPECT_EQ(LiveRoom(1, 3, 1, "CALL"), 1);
-    EXPECT_EQ(LogLinesSince(firstLine), std::vector<std::string>{"1|301房间状态改变 (code:2)"});
+    EXPECT_EQ(LogLinesSince(firstLine),
+              (std::vector<std::string>{"*事件记录写入数据库失败*", "1|301房间状态改变 (code:2)"}));
+}
+
+// The rows stay fire-and-forget, but a statement that fails is told: its
+// error text on standard error, at most one line a second with a count of the
+// ones left out, and once in the event log.
+TEST_F(FloorPanelTest, FailingEventRowsReachStandardError)
+{
+    SeedExec("drop table event_msg_list");
+    const int firstLine = LogLines();
+    StderrCapture capture;
+    Send(PanelMask(1, 3, 0x0091, 7)); // three calls, three failing rows
+    m_now += 1;
+    Send(PanelMask(1, 3, 0x0091, 0)); // three more
+    const std::string text = capture.Stop();
+
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    const size_t second = text.find('\n') + 1;
+    const std::string first = text.substr(0, second);
+    EXPECT_EQ(first.rfind("event statement failed: ", 0), 0u) << text;
+    EXPECT_NE(first.find("event_msg_list"), std::string::npos) << text;
+    EXPECT_NE(first.find("no such table"), std::string::npos) << text;
+    EXPECT_EQ(first.find("left out"), std::string::npos) << text;
+    EXPECT_NE(text.find("(2 more left out)\n", second), std::string::npos) << text;
+
+    const std::vector<std::string> lines = LogLinesSince(firstLine);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "*事件记录写入数据库失败*"), 1) << lines.size();
+    EXPECT_EQ(LiveRoom(1, 3, 1, "CALL"), 0) << "the live-room updates still ran";
+    EXPECT_EQ(Room(1, 3, 1).m_callTime, m_now) << "the handler went on as if the rows were written";
 }

@@ -282,7 +282,7 @@ TEST_F(RoomMonitorTest, RoomWithoutAddressIsSentNothing)
 TEST_F(RoomMonitorTest, OtherPmsTypesLeaveTheMarkAlone)
 {
     CRoom &room = Room(1, 2, 3);
-    for (int type : {0, 1, 4}) {
+    for (int type : {kPmsNone, kPmsFoxhis, kPmsNehops}) {
         m_server->m_pmsType = type;
         room.StorePolledPmsState(1);
         const size_t lines = LogTexts().size();
@@ -368,4 +368,25 @@ TEST_F(RoomMonitorTest, FailingEventQueryClosesTheDatabase)
     const int passes = m_server->m_idlePasses;
     Pass();
     EXPECT_EQ(m_server->m_idlePasses, passes) << "no monitor pass on a closed database";
+}
+
+// Option texts are read as the Windows runtime's atoi reads them: a value
+// beyond 32 bits is held at the end of the range, not wrapped.
+TEST_F(RoomMonitorTest, AlarmOptionsHoldOutOfRangeValues)
+{
+    const struct {
+        const char *value;
+        int read;
+    } cases[] = {
+        {" 60 s", 60}, {"", 0}, {"abc", 0}, {"3000000000", INT32_MAX}, {"-99999999999", INT32_MIN},
+    };
+    for (const auto &c : cases) {
+        for (int code : {13, 14, 15})
+            SeedExec("update sysoptions set Value = '" + std::string(c.value) + "' where Optioncode = " +
+                     std::to_string(code));
+        m_server->OnTimer(0);
+        EXPECT_EQ(m_server->m_doorAlarmDelay, c.read) << c.value;
+        EXPECT_EQ(m_server->m_rangeLow, c.read) << c.value;
+        EXPECT_EQ(m_server->m_rangeHigh, c.read) << c.value;
+    }
 }

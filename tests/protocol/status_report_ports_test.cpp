@@ -346,5 +346,6 @@ TEST_F(StatusReportTest, FailedStatementsChangeNothingInMemory)
     EXPECT_EQ(room.m_fanCoils[0].unitId, 3);
     EXPECT_EQ(m_server->m_newEvent, 1);
     EXPECT_EQ(LiveRoom(1, 2, 5, "DOOR"), 1);
-    EXPECT_EQ(LogLinesSince(firstLine), std::vector<std::string>{"1|205房间状态改变 (code:5)"});
+    EXPECT_EQ(LogLinesSince(firstLine),
+              (std::vector<std::string>{"*事件记录写入数据库失败*", "1|205房间状态改变 (code:5)"}));
 }

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (!g_server) {
         g_server = StartFuzzServer("[Layout]\nitem1=1 2 10 0\nitem2=2 1 3\nitem3=1 3 100\n");
-        g_server->m_pmsType = 1;
+        g_server->m_pmsType = kPmsFoxhis;
     }
     const size_t length = size < kFrameBufferSize ? size : kFrameBufferSize;
     std::memcpy(g_server->m_recvBuf, data, length);

@@ -56,7 +56,7 @@ protected:
 TEST_F(ParamTest, ShowsTheRunningValuesAndTheStoredOptions)
 {
     SeedExec("UpdateSysOptions 18,1,'0'");
-    m_server->m_pmsType = 3;
+    m_server->m_pmsType = kPmsQianlima;
     ShowActive(*m_dialog);
     EXPECT_EQ(m_dialog->windowTitle(), T("参数设置"));
     EXPECT_EQ(m_dialog->RcuBroadcastIp()->GetAddress(), 0xC0A8FFFFu);
@@ -125,7 +125,7 @@ TEST_F(ParamTest, OkWritesMembersProfileAndOptions)
         m_server->m_hmsIpAuto = 0; // the next show must load the box again
     }
     EXPECT_EQ(m_server->m_rcuBroadcastIp, 0x0A0000FFu);
-    EXPECT_EQ(m_server->m_pmsType, 4);
+    EXPECT_EQ(m_server->m_pmsType, kPmsNehops);
     EXPECT_EQ(m_server->m_hmsIp, 0x0A000002u);
     EXPECT_EQ(m_server->m_hmsPort, 1600);
     EXPECT_EQ(Net("RCU IP ADDRESS HIWORD"), 0x0A00);

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         StartServer();
     if (size == 0)
         return 0;
-    g_server->m_pmsType = data[0] % 5;
+    g_server->m_pmsType = data[0] % kPmsTypeCount;
     PmsCommandStream commands;
     for (size_t at = 1; at < size;) {
         const size_t n = size - at < commands.SpaceSize() ? size - at : commands.SpaceSize();
