@@ -1,7 +1,7 @@
 // The event log every part of the server writes to, and the status texts of
 // the window.
 #include "console/kelvor_dlg.h"
-#include "console/stderr_log.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <cstdio>
@@ -43,7 +43,7 @@ void CKelvorDlg::AddLog(std::string_view text, int /*unused*/)
     if (SelectedRow(m_logSelection) == n - 1)
         SelectRow(m_logSelection, m_logModel, n);
     if (m_logToStderr)
-        WriteStderrLog(static_cast<int64_t>(now), text);
+        platform::WriteStderrLine(static_cast<int64_t>(now), text);
 }
 
 StatusTexts CKelvorDlg::GetStatusTexts() const

@@ -114,7 +114,7 @@ public:
 
     // ---- Event log and window texts --------------------------------------
     void AddLog(std::string_view text, int unused = 0);
-    // Without a display every log line also goes to stderr (stderr_log.h).
+    // Without a display every log line also goes to stderr (platform/error_line.h).
     bool m_logToStderr = false;
     QStringListModel &LogModel() { return m_logModel; }
     QItemSelectionModel &LogSelection() { return m_logSelection; }

@@ -1,14 +1,25 @@
 #pragma once
-// Failures that have no window to go to (or that repeat too often for one)
-// written to standard error, one line each.
+// Standard error is the log of a server run without a display (a service's
+// journal) and the place for failures that have no window to go to, or that
+// repeat too often for one. Every line carries the local date and time and
+// its text in UTF-8, and goes out in one write, so lines of several threads
+// never interleave.
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <string_view>
 
 namespace platform {
 
-// Writes "<label>: <text>" as one line: the GBK text converted to UTF-8, its
-// line breaks and tabs folded into blanks.
+// "YYYY-MM-DD HH:MM:SS  " in local time, then the GBK text converted to
+// UTF-8 with its line breaks and tabs folded into blanks, then a newline.
+std::string StderrLine(int64_t secondsSince1970, std::string_view gbkText);
+
+// That line for the given time (or now) to stderr.
+void WriteStderrLine(int64_t secondsSince1970, std::string_view gbkText);
+void WriteStderrLine(std::string_view gbkText);
+
+// "<label>: <text>" as one such line, for now.
 void WriteErrorLine(const char *label, std::string_view gbkText);
 
 // For a failure that can repeat thousands of times a second (a statement run

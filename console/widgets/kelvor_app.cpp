@@ -2,7 +2,7 @@
 
 #include "console/kelvor_dlg.h"
 #include "console/shutdown_signals.h"
-#include "console/stderr_log.h"
+#include "platform/error_line.h"
 #include "console/widgets/dlg_sql.h"
 #include "console/widgets/kelvor_window.h"
 #include "console/widgets/message_box_handler.h"
@@ -42,11 +42,11 @@ bool CKelvorApp::InitInstance()
     };
     window.OnInitDialog();
     if (headless)
-        WriteStderrLog(server.StartupSummary());
+        platform::WriteStderrLine(server.StartupSummary());
     // SIGTERM, SIGINT and SIGHUP end the run exactly as "Exit..." does.
     QObject::connect(&shutdownSignals, &ShutdownSignals::Received, &window, [&window, headless](int signalNumber) {
         if (headless)
-            WriteStderrLog(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
+            platform::WriteStderrLine(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
                            " received, shutting down");
         window.OnTrayExit();
     });

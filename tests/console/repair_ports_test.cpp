@@ -15,7 +15,7 @@ TEST_F(RepairFailureTest, FailingRestoreIsToldAndTheReopenDecides)
     ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
     backup.write("not a database, only its name");
     backup.close();
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     m_server->m_clock = [this] { return m_now; };
     m_server->m_askAdminPassword = [](std::string &password) {
         password = "secret";

@@ -136,7 +136,8 @@ TEST_F(FloorPanelTest, FailingEventRowsReachStandardError)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     const size_t second = text.find('\n') + 1;
     const std::string first = text.substr(0, second);
-    EXPECT_EQ(first.rfind("event statement failed: ", 0), 0u) << text;
+    // "YYYY-MM-DD HH:MM:SS  " and then the label.
+    EXPECT_EQ(first.find("  event statement failed: "), 19u) << text;
     EXPECT_NE(first.find("event_msg_list"), std::string::npos) << text;
     EXPECT_NE(first.find("no such table"), std::string::npos) << text;
     EXPECT_EQ(first.find("left out"), std::string::npos) << text;

@@ -210,7 +210,7 @@ TEST_F(WindowPortsTest, WithoutDatabaseTheStatusLineKeepsTheWholeConnectionStrin
     database::EngineSettings settings;
     settings.directory = Path(QStringLiteral("missing-folder"));
     database::SetEngineSettings(settings);
-    m_server = std::make_unique<CKelvorDlg>();
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
     CKelvorWindow window(m_server.get());
     window.OnInitDialog();
     ASSERT_EQ(m_server->Mode(), StartMode::WithoutDatabase);
