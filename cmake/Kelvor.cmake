@@ -59,3 +59,22 @@ function(kelvor_fuzz name)
     set_tests_properties(${name}_corpus_replay PROPERTIES TIMEOUT 300)
   endif()
 endfunction()
+
+# kelvor_use_seed_db(<target>... [PUBLIC])
+# The seed database (build/velto.bak, made by schema/) is built before each
+# target, which gets its path as KELVOR_SEED_DB; PUBLIC hands the path on to
+# whatever links the target. Targets this configuration does not build (the
+# replay or the libFuzzer binary) are skipped.
+function(kelvor_use_seed_db)
+  cmake_parse_arguments(ARG "PUBLIC" "" "" ${ARGN})
+  set(scope PRIVATE)
+  if(ARG_PUBLIC)
+    set(scope PUBLIC)
+  endif()
+  foreach(target ${ARG_UNPARSED_ARGUMENTS})
+    if(TARGET ${target})
+      add_dependencies(${target} kelvor_seed_db)
+      target_compile_definitions(${target} ${scope} KELVOR_SEED_DB="${KELVOR_SEED_DB}")
+    endif()
+  endforeach()
+endfunction()

@@ -129,10 +129,14 @@ bool CADORecordset::IsOpen() const
     return Readable();
 }
 
+// The rows go back to the heap, not only out of reach: clear() would keep
+// the storage of the largest result this recordset ever read (a backlog of
+// thousands of event rows) for as long as the recordset lives.
 void CADORecordset::Close()
 {
     m_open = false;
-    m_values.clear();
+    std::vector<QVariant>().swap(m_values);
+    m_columns = QSqlRecord();
     m_rowCount = 0;
     m_row = 0;
 }

@@ -199,6 +199,26 @@ TEST_F(RecordsetTest, GbkTextRoundTripsAsUtf8InTheFile)
     EXPECT_EQ(QueryField("select hex(t) as h from kinds where i=9", "h"), "E7B4A7E680A5E591BCE58FAB"); // UTF-8
 }
 
+// What a recordset still holds of its last result's rows.
+class RowStorageProbe : public CADOMyRecordset {
+public:
+    using CADOMyRecordset::CADOMyRecordset;
+    size_t HeldValues() const { return m_values.capacity(); }
+};
+
+TEST_F(RecordsetTest, CloseGivesBackTheRowsOfALargeResult)
+{
+    RowStorageProbe recordset(&m_db);
+    ASSERT_TRUE(recordset.Exec("with recursive n(x) as (select 1 union all select x + 1 from n where x < 20000) "
+                               "select x from n"))
+        << recordset.GetLastErrorText();
+    ASSERT_EQ(recordset.GetRecordCount(), 20000);
+    EXPECT_GE(recordset.HeldValues(), 20000u);
+    recordset.Close();
+    EXPECT_EQ(recordset.HeldValues(), 0u);
+    EXPECT_TRUE(recordset.IsEof());
+}
+
 TEST_F(RecordsetTest, DateFormatApplies)
 {
     CADOMyRecordset recordset(&m_db);

@@ -8,6 +8,7 @@
 
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -55,15 +56,22 @@ protected:
 
     void StartPoller()
     {
-        m_thread.reset(QThread::create([this] { PollPmsRoomStates(m_hotel, m_db, m_stop, m_gate, &m_progress); }));
+        m_thread.reset(QThread::create([this] {
+            PollPmsRoomStates(m_hotel, m_db, m_stop, m_gate, &m_progress);
+            m_finished.store(true, std::memory_order_release);
+        }));
         m_thread->start();
     }
+    // QThread::wait() joins through Qt's own futex, which ThreadSanitizer
+    // cannot see; the flag orders the poller's last steps before the
+    // fixture's teardown where it can.
     void StopPoller()
     {
         if (!m_thread)
             return;
         m_stop = 1;
         m_thread->wait();
+        m_finished.load(std::memory_order_acquire);
     }
     // Waits until the poller has made `count` more whole passes.
     bool WaitPasses(int count)
@@ -92,6 +100,7 @@ protected:
     CHotel m_hotel;
     std::atomic<int> m_stop{0};
     PmsPollerGate m_gate;
+    std::atomic<bool> m_finished{false};
     PmsPollerProgress m_progress;
     std::unique_ptr<QThread> m_thread;
 };

@@ -4,6 +4,8 @@
 // rooms) is open. The first byte picks the PMS type (0..4); the rest is what
 // one connection receives, read as the link reads it (as much as the command
 // buffer has room for) and cut into commands.
+// After each input the invariants must hold; the probe is a set-top-box
+// command for room 1|203, answered "ok" in the reply buffer.
 #include "database/ado_recordset.h"
 #include "pms/pms_command_stream.h"
 #include "tests/support/fuzz_server.h"
@@ -12,10 +14,24 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
 CKelvorDlg *g_server = nullptr;
+std::unique_ptr<FuzzInvariants> g_invariants;
+
+bool AnswersSetTopBoxCommand()
+{
+    static const char command[] = "10203:5:9";
+    const auto pmsType = g_server->m_pmsType;
+    g_server->m_pmsType = kPmsNone;
+    std::memset(g_server->m_pmsReplyBuf, 0, 2);
+    std::memcpy(g_server->m_pmsRecvBuf, command, sizeof command - 1);
+    g_server->HandlePmsCommand(static_cast<int>(sizeof command - 1));
+    g_server->m_pmsType = pmsType;
+    return std::memcmp(g_server->m_pmsReplyBuf, "ok", 2) == 0;
+}
 
 void MustExec(CADOMyRecordset &rs, const char *sql)
 {
@@ -38,6 +54,9 @@ void StartServer()
         room->m_rcuIp = 0x7F000001;
         room->m_rcuPort = 3341;
     }
+    g_invariants = std::make_unique<FuzzInvariants>(*g_server, AnswersSetTopBoxCommand,
+                                                    std::vector<std::string>{"##REALTIMEROOM"});
+    g_invariants->Check();
 }
 
 } // namespace
@@ -57,5 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         g_server->HandlePmsCommands(commands, nullptr);
         at += n;
     }
+    g_invariants->Check();
     return 0;
 }
