@@ -129,7 +129,7 @@ void CKelvorDlg::RestoreDatabase(const std::string &path)
                              platform::MsgButtons::YesNo, platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
         return;
     if (!m_pmsPollerGate.Pause(kPollerPauseLimit))
-        std::fprintf(stderr, "The PMS poller has not closed its database connection for the restore.\n");
+        platform::WriteErrorLine("restore", "the PMS poller has not closed its database connection; restoring anyway");
     CADOMyRecordset rs(&m_db);
     // The switches of database go unchecked: a failing one shows in the
     // restore's own result, or in the first statement after it.

@@ -4,11 +4,11 @@
 // idle moments of the event loop share one transaction and one sync.
 #include "database/db_connection.h"
 
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
-#include <cstdio>
 #include <sqlite3.h>
 
 namespace database {
@@ -67,8 +67,7 @@ void DbConnection::BeforeStatement(StatementKind kind)
         return;
     if (!m_db.transaction()) {
         // The write still runs, on its own.
-        std::fprintf(stderr, "kelvor: group commit: cannot begin a transaction: %s\n",
-                     m_db.lastError().text().toLocal8Bit().constData());
+        platform::WriteErrorLine("group commit: cannot begin a transaction", Gbk(m_db.lastError().text()));
         return;
     }
     m_batchOpen = true;
@@ -133,8 +132,9 @@ void DbConnection::LoseBatch(const std::string &reason)
     if (m_batchLossReporter)
         m_batchLossReporter(loss);
     else
-        std::fprintf(stderr, "kelvor: the database rolled back %d uncommitted writes: %s\n", loss.statements,
-                     loss.reason.c_str());
+        platform::WriteErrorLine(
+            ("the database rolled back " + std::to_string(loss.statements) + " uncommitted writes").c_str(),
+            loss.reason);
 }
 
 bool DbConnection::BatchDue() const

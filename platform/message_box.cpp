@@ -1,9 +1,9 @@
 #include "platform/message_box.h"
 
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <QCoreApplication>
-#include <cstdio>
 #include <mutex>
 
 namespace platform {
@@ -25,9 +25,8 @@ MessageBoxHandler &Handler()
 
 MsgAnswer MessageBoxToStderr(std::string_view text, MsgButtons, MsgAnswer defaultAnswer)
 {
-    const QString caption = QCoreApplication::applicationName();
-    std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), Utf8FromGbk(text).c_str());
-    std::fflush(stderr);
+    const QByteArray caption = GbkFromQString(QCoreApplication::applicationName());
+    WriteErrorLine(caption.constData(), text);
     return defaultAnswer;
 }
 
