@@ -1,7 +1,9 @@
 #include "protocol/udp_socket.h"
 
 #include "console/kelvor_dlg.h"
+#include "platform/error_line.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <linux/sock_diag.h>
@@ -17,12 +19,15 @@ bool CUdpSocket::Create(quint16 port)
     const int fd = static_cast<int>(socketDescriptor());
     // SO_RCVBUFFORCE passes net.core.rmem_max for a process with
     // CAP_NET_ADMIN; anyone else gets SO_RCVBUF, capped at that limit.
+    // Whatever either grants, the start-up log line says (ReceiveBufferBytes).
     const int asked = kReceiveBufferAsked;
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &asked, sizeof asked) != 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &asked, sizeof asked);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &asked, sizeof asked) != 0 &&
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &asked, sizeof asked) != 0)
+        platform::WriteErrorLine("UDP receive buffer not set", std::strerror(errno));
     setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32768);
     const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+        platform::WriteErrorLine("UDP broadcasts to the room units not allowed", std::strerror(errno));
     // Qt's own read notifier, never answered by a read of Qt's, falls silent
     // after its first notice; this one fires while a datagram waits.
     m_readable = new QSocketNotifier(socketDescriptor(), QSocketNotifier::Read, this);
