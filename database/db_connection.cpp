@@ -153,6 +153,7 @@ void DbConnection::Close()
 {
     std::lock_guard lock(m_mutex);
     CommitBatch();
+    CloseLiveRoomHandle();
     m_probe.reset();
     if (m_open)
         m_db.close();
@@ -186,7 +187,13 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
 {
     std::lock_guard lock(m_mutex);
     *recordsAffected = 0;
-    const StatementKind kind = m_groupCommit ? Classify(text) : StatementKind::Alone;
+    StatementKind kind = m_groupCommit ? Classify(text) : StatementKind::Alone;
+    if (m_groupCommit && m_open && m_settings.engine == Engine::Embedded && text.contains(QLatin1String("##"))) {
+        if (kind == StatementKind::Write && SqliteDialect::WritesTemporaryTable(text))
+            return ExecuteLiveRoomWrite(text, recordsAffected, error);
+        if (kind == StatementKind::Read)
+            kind = StatementKind::Alone;
+    }
     if (m_groupCommit)
         BeforeStatement(kind);
     const bool ok = m_settings.engine == Engine::Embedded ? ExecuteEmbedded(query, text, recordsAffected, error)

@@ -67,6 +67,11 @@ public:
     // fails alone; when the engine rolled the whole batch back, the loss goes
     // to the reporter (stderr without one) and the next write begins afresh.
     // Off by default: other connections run every statement on its own.
+    // Embedded engine: writes of global temporary tables (##NAME, tempdb.db)
+    // stay out of the batch and commit one by one on a second handle, so
+    // tempdb.db's write lock is held only while each runs; a read of them
+    // commits the batch first, so the batch never holds an old view of
+    // tempdb.db.
     void SetGroupCommit(bool on, BatchLossReporter reporter = {}, BatchBegunListener begun = {});
     // True when no batch was open or it committed.
     bool CommitBatch();
@@ -92,6 +97,10 @@ private:
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
+
+    // live_room_writes.cpp
+    bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);
+    void CloseLiveRoomHandle();
 
     // group_commit.cpp
     enum class StatementKind { Read, Write, Alone };
@@ -121,6 +130,7 @@ private:
     int m_batchStatements = 0;
     std::chrono::steady_clock::time_point m_batchStart;
     std::unique_ptr<QSqlQuery> m_probe; // the ODBC transaction probe
+    sqlite3 *m_liveRoomHandle = nullptr; // embedded, group commit: writes of ## tables
 };
 
 } // namespace database

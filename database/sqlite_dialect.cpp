@@ -283,6 +283,26 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
     return statement;
 }
 
+bool SqliteDialect::WritesTemporaryTable(const QString &text)
+{
+    // Read by hand: it runs for every write of a storm of reports.
+    QStringView rest = QStringView(text).trimmed();
+    const auto takeWord = [&rest](const char *word) {
+        const QLatin1String w(word);
+        if (!rest.startsWith(w, Qt::CaseInsensitive) || rest.size() == w.size() || !rest[w.size()].isSpace())
+            return false;
+        rest = rest.mid(w.size()).trimmed();
+        return true;
+    };
+    if (takeWord("insert"))
+        takeWord("into");
+    else if (takeWord("delete"))
+        takeWord("from");
+    else if (!takeWord("update"))
+        return false;
+    return rest.startsWith(QLatin1String("##"));
+}
+
 QString SqliteDialect::DatabaseFile(const QString &directory, const QString &database)
 {
     return QDir(directory).filePath(database.toLower() + QStringLiteral(".db"));

@@ -33,6 +33,9 @@ struct SqliteStatement {
 class SqliteDialect {
 public:
     static SqliteStatement Translate(const QString &sqlServerText);
+    // True for an INSERT, UPDATE or DELETE whose target is a global
+    // temporary table (##NAME), i.e. one that writes tempdb.db alone.
+    static bool WritesTemporaryTable(const QString &sqlServerText);
 
     // The file of a database name within the data directory: "velto" gives
     // <directory>/velto.db.

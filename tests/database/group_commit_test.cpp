@@ -96,6 +96,41 @@ TEST_P(GroupCommitTest, CloseAndStatementsOtherThanWritesCommitFirst)
     EXPECT_EQ(OutsideRows(), 2);
 }
 
+// The live-room table lives in tempdb.db, which outside programs (the PMS
+// software) write too: on the embedded engine an open batch of event rows
+// must not hold tempdb.db's write lock.
+TEST_P(GroupCommitTest, AnOpenBatchLeavesTempdbFreeForOutsideWriters)
+{
+    if (GetParam() != database::Engine::Embedded)
+        GTEST_SKIP() << "SQL Server locks rows, not files";
+    MustExec("CREATE TABLE ##LIVE ([ROOM] [int] NOT NULL, [DOOR] [tinyint] NOT NULL)");
+    EXPECT_TRUE(Exec("insert into ##LIVE(ROOM, DOOR)values(1, 0)"));
+    EXPECT_TRUE(Exec("insert into t values(1)"));
+    CADOMyRecordset recordset(&m_db);
+    int updated = 0;
+    ASSERT_TRUE(recordset.Exec("update ##LIVE set\r\nDOOR =1\r\nwhere ROOM =1\r\n", &updated));
+    EXPECT_EQ(updated, 1);
+    EXPECT_TRUE(Exec("insert into t values(2)"));
+    ASSERT_TRUE(m_db.GetActiveConnection()->BatchOpen());
+
+    sqlite3 *outside = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(Path(QStringLiteral("tempdb.db")).toUtf8().constData(), &outside,
+                              SQLITE_OPEN_READWRITE, nullptr),
+              SQLITE_OK);
+    sqlite3_busy_timeout(outside, 0);
+    EXPECT_EQ(sqlite3_exec(outside, "BEGIN IMMEDIATE; UPDATE LIVE SET DOOR = 2 WHERE ROOM = 1; COMMIT", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(outside);
+    sqlite3_close(outside);
+
+    EXPECT_EQ(OutsideRows(), 0); // the event rows still wait for the commit
+    EXPECT_EQ(QueryField("select DOOR from ##LIVE where ROOM = 1", "DOOR"), "2");
+    m_db.CommitBatch();
+    EXPECT_EQ(OutsideRows(), 2);
+    EXPECT_TRUE(m_losses.empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, GroupCommitTest,
                          ::testing::Values(database::Engine::Embedded, database::Engine::Odbc),
                          [](const auto &info) { return info.param == database::Engine::Odbc ? "Odbc" : "Embedded"; });
