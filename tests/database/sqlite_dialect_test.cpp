@@ -295,4 +295,24 @@ TEST_F(DatabaseTest, ANewRunStartsWithoutLiveRooms)
     EXPECT_EQ(MustExec(kCreateLiveRooms), 0);
 }
 
+// Which writes leave the group-commit batch: those whose target is a
+// global temporary table, and no write that only mentions one.
+TEST(DialectTest, WritesOfTemporaryTablesAreKnownByTheirTarget)
+{
+    const std::pair<const char *, bool> cases[] = {
+        {"update ##REALTIMEROOM set\r\nDOOR =1\r\nwhere build = 1", true},
+        {"  INSERT INTO ##REALTIMEROOM(BUILD)values(1)", true},
+        {"insert ##T values(1)", true},
+        {"delete from ##T where a = 1", true},
+        {"DELETE ##T", true},
+        {"select * from ##REALTIMEROOM", false},
+        {"insert into event_msg_list(msg_title)values('##x')", false},
+        {"update t set a = (select a from ##T)", false},
+        {"updated ##T", false},
+        {"CREATE TABLE ##T (a int)", false},
+    };
+    for (const auto &[text, writes] : cases)
+        EXPECT_EQ(SqliteDialect::WritesTemporaryTable(QString::fromLatin1(text)), writes) << text;
+}
+
 } // namespace
