@@ -1,11 +1,13 @@
 #include "console/shutdown_signals.h"
 
+#include "platform/error_line.h"
+
 #include <QSocketNotifier>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,11 +38,11 @@ void OnShutdownSignal(int signalNumber)
 ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
 {
     if (g_writeFd.load() >= 0) {
-        std::fputs("kelvor-server: shutdown signals are handled by another instance already\n", stderr);
+        platform::WriteErrorLine("kelvor-server", "shutdown signals are handled by another instance already");
         return;
     }
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, m_fds) != 0) {
-        std::fprintf(stderr, "kelvor-server: no socket pair for the shutdown signals: %s\n", std::strerror(errno));
+        platform::WriteErrorLine("kelvor-server: no socket pair for the shutdown signals", std::strerror(errno));
         m_fds[0] = m_fds[1] = -1;
         return;
     }
@@ -54,9 +56,10 @@ ShutdownSignals::ShutdownSignals(QObject *parent) : QObject(parent)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i) {
-        if (::sigaction(kShutdownSignals[i], &action, &m_previous[i]) != 0)
-            std::fprintf(stderr, "kelvor-server: %s is not handled: %s\n", Name(kShutdownSignals[i]),
-                         std::strerror(errno));
+        if (::sigaction(kShutdownSignals[i], &action, &m_previous[i]) != 0) {
+            const std::string what = std::string("kelvor-server: ") + Name(kShutdownSignals[i]) + " is not handled";
+            platform::WriteErrorLine(what.c_str(), std::strerror(errno));
+        }
     }
     m_installed = true;
 }

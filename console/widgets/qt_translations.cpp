@@ -1,9 +1,11 @@
 #include "console/widgets/qt_translations.h"
 
+#include "platform/error_line.h"
+#include "platform/gbk.h"
+
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <cstdio>
 
 bool InstallQtChineseTranslations()
 {
@@ -14,9 +16,9 @@ bool InstallQtChineseTranslations()
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     auto *loaded = new QTranslator(QCoreApplication::instance());
     if (!loaded->load(QStringLiteral("qtbase_zh_CN"), folder)) {
-        std::fprintf(stderr, "kelvor-server: Qt's Chinese texts (qtbase_zh_CN.qm) are not in %s; "
-                             "install qt6-translations-l10n\n",
-                     folder.toLocal8Bit().constData());
+        platform::WriteErrorLine("kelvor-server: Qt's Chinese texts (qtbase_zh_CN.qm) are missing; install "
+                                 "qt6-translations-l10n",
+                                 platform::GbkFromQString(folder).constData());
         delete loaded;
         return false;
     }
