@@ -53,8 +53,7 @@ std::string ConnectionValue(const std::string &value)
 // looks for the cause.
 void RunAndTellFailure(CADOMyRecordset &rs, const char *what, const std::string &sql)
 {
-    if (!rs.Exec(sql))
-        platform::WriteErrorLine(what, rs.GetLastErrorText());
+    rs.ExecOrTell(sql, what);
     rs.Close();
 }
 

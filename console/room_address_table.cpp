@@ -4,7 +4,6 @@
 #include "database/sql_quote.h"
 #include "model/build.h"
 #include "model/room.h"
-#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <cstdio>
@@ -16,8 +15,7 @@ namespace {
 // a save that failed is told on standard error.
 void RunSave(CADOMyRecordset &rs, const std::string &sql)
 {
-    if (!rs.Exec(sql))
-        platform::WriteErrorLine("room or building name table not saved", rs.GetLastErrorText());
+    rs.ExecOrTell(sql, "room or building name table not saved");
 }
 
 // The probe gives NULL for a column the table does not have.

@@ -48,7 +48,7 @@ public:
     // The code of the last failure (0x80004005: the server did not answer;
     // 0x80040E4D: the login was refused), 0 until one occurs.
     uint32_t GetLastError() const { return m_lastError; }
-    std::string GetLastErrorText() const { return m_lastErrorText; }
+    const std::string &GetLastErrorText() const { return m_lastErrorText; }
     std::string GetErrorDescription() const { return m_errorDescription; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "database/db_connection.h"
 #include "database/sqlite_dialect.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <QDateTime>
@@ -235,6 +236,14 @@ bool CADOMyRecordset::Exec(std::string_view sql, int *recordsAffected)
 {
     m_sql = sql;
     return Exec(recordsAffected);
+}
+
+bool CADOMyRecordset::ExecOrTell(std::string_view sql, const char *what)
+{
+    if (Exec(sql))
+        return true;
+    platform::WriteErrorLine(what, m_lastErrorText);
+    return false;
 }
 
 bool CADOMyRecordset::Exec(int *recordsAffected)

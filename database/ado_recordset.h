@@ -41,7 +41,7 @@ public:
     std::string GetQuery() const { return m_sql; }
     void SetQuery(std::string_view sql) { m_sql = sql; }
     uint32_t GetLastError() const { return m_lastError; }
-    std::string GetLastErrorText() const { return m_lastErrorText; }
+    const std::string &GetLastErrorText() const { return m_lastErrorText; }
 
 protected:
     void Fail(const database::ComError &error);
@@ -78,4 +78,7 @@ public:
     bool Exec(std::string_view sql, int *recordsAffected = nullptr);
     // Runs the text already stored (SetQuery).
     bool Exec(int *recordsAffected = nullptr);
+    // Exec for a statement whose failure nobody above can act on: it is
+    // told on standard error as "<what>: <error text>".
+    bool ExecOrTell(std::string_view sql, const char *what);
 };

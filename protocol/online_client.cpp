@@ -6,7 +6,6 @@
 #include "database/ado_recordset.h"
 #include "database/sql_quote.h"
 #include "platform/decimal_text.h"
-#include "platform/error_line.h"
 
 #include <algorithm>
 
@@ -66,8 +65,7 @@ int COnlineClient::Login(CADODatabase &db, std::string_view userName, std::strin
     const std::string content = database::SqlQuote(std::string(m_userInfo.userName) + "登录服务器");
     sql = "Insert into system_run_log(msg_title, msg_content, msg_type)values('用户登录', '" + content + "', 1)";
     // The login stands without its log row; the failure is only told.
-    if (!recordset.Exec(sql))
-        platform::WriteErrorLine("login log row failed", recordset.GetLastErrorText());
+    recordset.ExecOrTell(sql, "login log row failed");
     recordset.Close();
     return 1;
 }
