@@ -18,11 +18,6 @@ namespace {
 constexpr const char *kEmbeddedSource = "Microsoft OLE DB Provider for SQLite";
 constexpr const char *kOdbcSource = "Microsoft OLE DB Provider for ODBC Drivers";
 
-std::string Gbk(const QString &text)
-{
-    const QByteArray bytes = platform::GbkFromQString(text);
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
 
 // "Uid=sa;" in the connection string (or the user argument) is the server's
 // administrator, who logs in without the program's database (SQL Server's
@@ -103,14 +98,14 @@ bool DbConnection::OpenEmbedded(const std::string &connectionString, const std::
     const QFileInfo directory(m_directory);
     if (!directory.isDir() || !directory.isWritable()) {
         error->code = kErrServerNotAnswering;
-        error->description = Gbk(QStringLiteral("[SQLite]The data directory %1 cannot be used.").arg(m_directory));
+        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]The data directory %1 cannot be used.").arg(m_directory));
         return false;
     }
     const QString file = SqliteDialect::DatabaseFile(m_directory, QStringLiteral("velto"));
     const bool exists = QFileInfo(file).isFile();
     if (!exists && !IsAdministrator(connectionString, user)) {
         error->code = kErrLoginRefused;
-        error->description = Gbk(QStringLiteral("[SQLite]Cannot open database \"velto\" requested by the login. "
+        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]Cannot open database \"velto\" requested by the login. "
                                                 "The login failed. (%1 does not exist)").arg(file));
         return false;
     }
@@ -126,7 +121,7 @@ bool DbConnection::OpenEmbedded(const std::string &connectionString, const std::
         return true;
     }
     error->code = kErrServerNotAnswering;
-    error->description = Gbk(QStringLiteral("[SQLite]") + failure);
+    error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]") + failure);
     return false;
 }
 
@@ -145,7 +140,7 @@ bool DbConnection::OpenOdbc(const std::string &connectionString, const std::stri
         return true;
     const QSqlError failure = m_db.lastError();
     error->code = OdbcOpenCode(failure);
-    error->description = Gbk(failure.databaseText().isEmpty() ? failure.text() : failure.databaseText());
+    error->description = platform::GbkStringFromQString(failure.databaseText().isEmpty() ? failure.text() : failure.databaseText());
     return false;
 }
 
@@ -208,7 +203,7 @@ bool DbConnection::ExecuteOdbc(QSqlQuery &query, const QString &text, int *recor
     if (!query.exec(text)) {
         error->code = kErrInCommand;
         error->source = kOdbcSource;
-        error->description = Gbk(query.lastError().databaseText());
+        error->description = platform::GbkStringFromQString(query.lastError().databaseText());
         return false;
     }
     *recordsAffected = query.isSelect() ? -1 : query.numRowsAffected();
@@ -239,12 +234,16 @@ bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, int *r
             failure = query.lastError().databaseText();
         break;
     }
-    if (!ok) {
-        error->code = kErrInCommand;
-        error->source = kEmbeddedSource;
-        error->description = Gbk(QStringLiteral("[SQLite]") + failure);
-    }
+    if (!ok)
+        EmbeddedFailure(failure, error);
     return ok;
+}
+
+void DbConnection::EmbeddedFailure(const QString &failure, ComError *error)
+{
+    error->code = kErrInCommand;
+    error->source = kEmbeddedSource;
+    error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]") + failure);
 }
 
 } // namespace database

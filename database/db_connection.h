@@ -97,6 +97,8 @@ private:
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
+    // A failed statement of the embedded engine, as its error reads.
+    static void EmbeddedFailure(const QString &failure, ComError *error);
 
     // live_room_writes.cpp
     bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);

@@ -14,12 +14,6 @@
 namespace database {
 namespace {
 
-std::string Gbk(const QString &text)
-{
-    const QByteArray bytes = platform::GbkFromQString(text);
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
 bool StartsWithWord(QStringView code, const char *word)
 {
     const QLatin1String w(word);
@@ -67,7 +61,8 @@ void DbConnection::BeforeStatement(StatementKind kind)
         return;
     if (!m_db.transaction()) {
         // The write still runs, on its own.
-        platform::WriteErrorLine("group commit: cannot begin a transaction", Gbk(m_db.lastError().text()));
+        platform::WriteErrorLine("group commit: cannot begin a transaction",
+                                 platform::GbkStringFromQString(m_db.lastError().text()));
         return;
     }
     m_batchOpen = true;
@@ -154,7 +149,8 @@ bool DbConnection::CommitBatch()
         return true;
     }
     const QSqlError failure = m_db.lastError();
-    LoseBatch(Gbk(failure.databaseText().isEmpty() ? failure.text() : failure.databaseText()));
+    LoseBatch(
+        platform::GbkStringFromQString(failure.databaseText().isEmpty() ? failure.text() : failure.databaseText()));
     return false;
 }
 

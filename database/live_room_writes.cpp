@@ -11,24 +11,11 @@
 #include "database/db_connection.h"
 
 #include "database/sqlite_dialect.h"
-#include "platform/gbk.h"
 
 #include <QFile>
 #include <sqlite3.h>
 
 namespace database {
-namespace {
-
-void Fail(const QString &reason, ComError *error)
-{
-    const QByteArray text = platform::GbkFromQString(QStringLiteral("[SQLite]") + reason);
-    error->code = kErrInCommand;
-    error->source = "Microsoft OLE DB Provider for SQLite";
-    error->description.assign(text.constData(), static_cast<size_t>(text.size()));
-}
-
-} // namespace
-
 bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error)
 {
     QString failure;
@@ -43,7 +30,7 @@ bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffecte
             if (failure.isEmpty())
                 failure = QString::fromUtf8(m_liveRoomHandle ? sqlite3_errmsg(m_liveRoomHandle) : "out of memory");
             CloseLiveRoomHandle();
-            Fail(failure, error);
+            EmbeddedFailure(failure, error);
             return false;
         }
     }
@@ -54,7 +41,7 @@ bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffecte
         rc = sqlite3_step(statement);
     sqlite3_finalize(statement);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW && rc != SQLITE_OK) {
-        Fail(QString::fromUtf8(sqlite3_errmsg(m_liveRoomHandle)), error);
+        EmbeddedFailure(QString::fromUtf8(sqlite3_errmsg(m_liveRoomHandle)), error);
         return false;
     }
     *recordsAffected = sqlite3_changes(m_liveRoomHandle);

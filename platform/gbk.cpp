@@ -96,10 +96,15 @@ QString QStringFromGbk(std::string_view gbk)
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-QByteArray GbkFromQString(const QString &text)
+std::string GbkStringFromQString(const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    const std::string gbk = GbkFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+    return GbkFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+QByteArray GbkFromQString(const QString &text)
+{
+    const std::string gbk = GbkStringFromQString(text);
     return QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size()));
 }
 

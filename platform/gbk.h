@@ -16,6 +16,7 @@ std::string GbkFromUtf8(std::string_view utf8);
 
 QString QStringFromGbk(std::string_view gbk);
 QByteArray GbkFromQString(const QString &text);
+std::string GbkStringFromQString(const QString &text);
 
 // Text up to the first zero byte of a fixed-size field (no zero: all of it).
 std::string_view FieldText(const char *field, size_t size);
