@@ -21,7 +21,9 @@ bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffecte
     QString failure;
     if (!m_liveRoomHandle) {
         // The same main database as the server's connection, so a write that
-        // also reads a table of velto.db finds it.
+        // also reads a table of velto.db finds it (as last committed: the
+        // open batch is not visible from here; the program's live-room
+        // writes read nothing else).
         const QString main = m_db.databaseName();
         const bool mainIsFile = main != QLatin1String(":memory:");
         if (sqlite3_open_v2(mainIsFile ? QFile::encodeName(main).constData() : ":memory:", &m_liveRoomHandle,
