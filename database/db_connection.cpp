@@ -150,6 +150,7 @@ void DbConnection::Close()
     CommitBatch();
     CloseLiveRoomHandle();
     m_probe.reset();
+    m_writes.Clear();
     if (m_open)
         m_db.close();
     m_open = false;
@@ -182,8 +183,10 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
 {
     std::lock_guard lock(m_mutex);
     *recordsAffected = 0;
-    StatementKind kind = m_groupCommit ? Classify(text) : StatementKind::Alone;
-    if (m_groupCommit && m_open && m_settings.engine == Engine::Embedded && text.contains(QLatin1String("##"))) {
+    const bool embedded = m_settings.engine == Engine::Embedded;
+    const StatementKind classified = m_groupCommit || embedded ? Classify(text) : StatementKind::Alone;
+    StatementKind kind = m_groupCommit ? classified : StatementKind::Alone;
+    if (m_groupCommit && m_open && embedded && text.contains(QLatin1String("##"))) {
         if (kind == StatementKind::Write && SqliteDialect::WritesTemporaryTable(text))
             return ExecuteLiveRoomWrite(text, recordsAffected, error);
         if (kind == StatementKind::Read)
@@ -191,8 +194,8 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
     }
     if (m_groupCommit)
         BeforeStatement(kind);
-    const bool ok = m_settings.engine == Engine::Embedded ? ExecuteEmbedded(query, text, recordsAffected, error)
-                                                          : ExecuteOdbc(query, text, recordsAffected, error);
+    const bool ok = embedded ? ExecuteEmbedded(query, text, classified == StatementKind::Write, recordsAffected, error)
+                             : ExecuteOdbc(query, text, recordsAffected, error);
     if (m_batchOpen && kind == StatementKind::Write)
         AfterWrite(ok, *error);
     return ok;
@@ -210,7 +213,8 @@ bool DbConnection::ExecuteOdbc(QSqlQuery &query, const QString &text, int *recor
     return true;
 }
 
-bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error)
+bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, bool write, int *recordsAffected,
+                                   ComError *error)
 {
     const SqliteStatement statement = SqliteDialect::Translate(text);
     QString failure;
@@ -227,6 +231,10 @@ bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, int *r
                                     &failure);
         break;
     case SqliteStatement::Kind::Query:
+        if (write) {
+            ok = m_writes.Run(SqliteHandle(), statement.sql, recordsAffected, &failure);
+            break;
+        }
         ok = query.exec(statement.sql);
         if (ok)
             *recordsAffected = query.isSelect() ? -1 : query.numRowsAffected();

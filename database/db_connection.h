@@ -5,6 +5,7 @@
 // another thread opens a sibling connection (CADODatabase::OpenSibling).
 #include "database/com_error.h"
 #include "database/engine_settings.h"
+#include "database/statement_cache.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -93,7 +94,7 @@ private:
     bool OpenEmbedded(const std::string &connectionString, const std::string &user, ComError *error);
     bool OpenOdbc(const std::string &connectionString, const std::string &user, const std::string &password,
                   ComError *error);
-    bool ExecuteEmbedded(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
+    bool ExecuteEmbedded(QSqlQuery &query, const QString &text, bool write, int *recordsAffected, ComError *error);
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
@@ -133,6 +134,10 @@ private:
     std::chrono::steady_clock::time_point m_batchStart;
     std::unique_ptr<QSqlQuery> m_probe; // the ODBC transaction probe
     sqlite3 *m_liveRoomHandle = nullptr; // embedded, group commit: writes of ## tables
+    // Embedded: the writes' prepared statements, of the connection's own
+    // handle and of the live-room handle.
+    StatementCache m_writes;
+    StatementCache m_liveRoomWrites;
 };
 
 } // namespace database

@@ -36,22 +36,16 @@ bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffecte
             return false;
         }
     }
-    const QByteArray sql = SqliteDialect::Translate(text).sql.toUtf8();
-    sqlite3_stmt *statement = nullptr;
-    int rc = sqlite3_prepare_v2(m_liveRoomHandle, sql.constData(), static_cast<int>(sql.size()), &statement, nullptr);
-    if (rc == SQLITE_OK && statement)
-        rc = sqlite3_step(statement);
-    sqlite3_finalize(statement);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW && rc != SQLITE_OK) {
-        EmbeddedFailure(QString::fromUtf8(sqlite3_errmsg(m_liveRoomHandle)), error);
+    if (!m_liveRoomWrites.Run(m_liveRoomHandle, SqliteDialect::Translate(text).sql, recordsAffected, &failure)) {
+        EmbeddedFailure(failure, error);
         return false;
     }
-    *recordsAffected = sqlite3_changes(m_liveRoomHandle);
     return true;
 }
 
 void DbConnection::CloseLiveRoomHandle()
 {
+    m_liveRoomWrites.Clear();
     sqlite3_close_v2(m_liveRoomHandle);
     m_liveRoomHandle = nullptr;
 }

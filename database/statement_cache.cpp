@@ -1,0 +1,133 @@
+#include "database/statement_cache.h"
+
+#include <sqlite3.h>
+
+namespace database {
+namespace {
+
+QString ErrorText(sqlite3 *handle)
+{
+    return QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
+// Whether nothing but blanks and semicolons follows the first statement.
+template <typename Char>
+bool OnlyBlanks(const Char *rest, const Char *end)
+{
+    for (; rest && rest < end; ++rest) {
+        switch (*rest) {
+        case ' ': case '\t': case '\n': case '\r': case '\f': case '\v': case ';':
+            continue;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void StatementCache::Clear()
+{
+    for (sqlite3_stmt *statement : std::as_const(m_statements))
+        sqlite3_finalize(statement);
+    m_statements.clear();
+    m_handle = nullptr;
+}
+
+sqlite3_stmt *StatementCache::Prepared(sqlite3 *handle)
+{
+    if (handle != m_handle) {
+        Clear();
+        m_handle = handle;
+    }
+    if (sqlite3_stmt *statement = m_statements.value(m_shape.key))
+        return statement;
+    sqlite3_stmt *statement = nullptr;
+    const auto bytes = static_cast<int>(m_shape.key.size() * static_cast<qsizetype>(sizeof(QChar)));
+    const char16_t *rest = nullptr;
+    if (sqlite3_prepare16_v3(handle, m_shape.key.utf16(), bytes, SQLITE_PREPARE_PERSISTENT, &statement,
+                             reinterpret_cast<const void **>(&rest)) != SQLITE_OK
+        || !statement) {
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    // A second statement after the first: the text runs as it is, which
+    // refuses it.
+    if (!OnlyBlanks(rest, reinterpret_cast<const char16_t *>(m_shape.key.utf16()) + m_shape.key.size())) {
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    if (m_statements.size() >= kMaxShapes) {
+        for (sqlite3_stmt *old : std::as_const(m_statements))
+            sqlite3_finalize(old);
+        m_statements.clear();
+    }
+    m_statements.insert(m_shape.key, statement);
+    return statement;
+}
+
+bool StatementCache::Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes, QString *failure)
+{
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(statement);
+    const bool ok = rc == SQLITE_DONE;
+    if (ok)
+        *changes = sqlite3_changes(handle);
+    else
+        *failure = ErrorText(handle);
+    return ok;
+}
+
+// One statement, parsed for this run only. A text of several statements is
+// refused, as the engine's other path refuses it: a value that closed its
+// quote early must not bring a statement of its own.
+bool StatementCache::RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure)
+{
+    const QByteArray text = sql.toUtf8();
+    const char *end = text.constData() + text.size();
+    const char *rest = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement, &rest) != SQLITE_OK) {
+        *failure = ErrorText(handle);
+        return false;
+    }
+    if (!OnlyBlanks(rest, end)) {
+        sqlite3_finalize(statement);
+        *failure = QStringLiteral("Unable to execute multiple statements at a time");
+        return false;
+    }
+    const bool ok = !statement || Step(handle, statement, changes, failure);
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QString *failure)
+{
+    *changes = 0;
+    sqlite3_stmt *statement = ShapeOf(sql, m_shape) ? Prepared(handle) : nullptr;
+    if (!statement)
+        return RunAsItIs(handle, sql, changes, failure);
+    const QChar *text = sql.constData();
+    for (int i = 0; i < m_shape.count; ++i) {
+        const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
+        const int rc = literal.kind == StatementShape::Literal::Kind::Integer
+                         ? sqlite3_bind_int64(statement, i + 1, literal.integer)
+                         : sqlite3_bind_text16(statement, i + 1, text + literal.at,
+                                               static_cast<int>(literal.length * static_cast<qsizetype>(sizeof(QChar))),
+                                               SQLITE_STATIC);
+        if (rc != SQLITE_OK) {
+            *failure = ErrorText(handle);
+            sqlite3_clear_bindings(statement);
+            return false;
+        }
+    }
+    const bool ok = Step(handle, statement, changes, failure);
+    sqlite3_reset(statement);
+    // The text values point into `sql`, which the caller frees.
+    sqlite3_clear_bindings(statement);
+    return ok;
+}
+
+} // namespace database

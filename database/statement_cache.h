@@ -1,0 +1,48 @@
+#pragma once
+// Prepared statements of one SQLite handle, one for each statement shape
+// (statement_shape.h): a write whose shape was seen before runs without
+// being parsed again, its literals bound as values.
+#include "database/statement_shape.h"
+
+#include <QHash>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace database {
+
+class StatementCache {
+public:
+    // More shapes than this and the cache starts again: the program has a
+    // few dozen; a stream of texts that do not share shapes must not grow
+    // it without bound.
+    static constexpr qsizetype kMaxShapes = 128;
+
+    StatementCache() = default;
+    ~StatementCache() { Clear(); }
+    StatementCache(const StatementCache &) = delete;
+    StatementCache &operator=(const StatementCache &) = delete;
+
+    // Runs a statement that returns no rows (any rows it returns are
+    // skipped) on `handle`; `changes` gets the rows it changed. On failure
+    // `failure` gets the engine's error text. A text without a shape, or
+    // whose shape SQLite will not prepare, runs as it is; a text of
+    // several statements fails.
+    bool Run(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
+
+    // Finalizes every statement: before the handle closes, which it must
+    // not outlive.
+    void Clear();
+
+private:
+    sqlite3_stmt *Prepared(sqlite3 *handle);
+    static bool RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
+    static bool Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes, QString *failure);
+
+    sqlite3 *m_handle = nullptr;
+    QHash<QString, sqlite3_stmt *> m_statements;
+    StatementShape m_shape;
+};
+
+} // namespace database

@@ -1,0 +1,195 @@
+#include "database/statement_shape.h"
+
+namespace database {
+namespace {
+
+// 18 digits always fit a signed 64-bit integer; SQLite reads longer ones
+// by rules of its own (a real beyond the range), so those stay text.
+constexpr qsizetype kMaxLiftedDigits = 18;
+
+bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
+// A character that continues an identifier or keyword; SQLite takes every
+// character beyond ASCII as one.
+bool IsWordChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || IsDigit(c) || u == '_' || u == '$';
+}
+
+bool IsBy(const QChar *word, qsizetype length)
+{
+    return length == 2 && (word[0] == QLatin1Char('b') || word[0] == QLatin1Char('B'))
+        && (word[1] == QLatin1Char('y') || word[1] == QLatin1Char('Y'));
+}
+
+class Shaper {
+public:
+    Shaper(const QString &sql, StatementShape &shape) : m_text(sql.constData()), m_size(sql.size()), m_shape(shape) {}
+
+    bool Run()
+    {
+        m_shape.key.resize(0);
+        m_shape.count = 0;
+        while (m_pos < m_size) {
+            const QChar c = m_text[m_pos];
+            const QChar next = m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar();
+            bool ok = true;
+            if (c == QLatin1Char('\''))
+                ok = StringLiteral();
+            else if (c == QLatin1Char('"') || c == QLatin1Char('`'))
+                ok = CopyQuoted(c);
+            else if (c == QLatin1Char('['))
+                ok = CopyQuoted(QLatin1Char(']'));
+            else if (c == QLatin1Char('-') && next == QLatin1Char('-'))
+                CopyLineComment();
+            else if (c == QLatin1Char('/') && next == QLatin1Char('*'))
+                ok = CopyBlockComment();
+            else if (c == QLatin1Char('?') || c == QLatin1Char(':') || c == QLatin1Char('@') || c == QLatin1Char('$')
+                     || c == QLatin1Char('#'))
+                return false; // a parameter of the statement's own
+            else if (IsDigit(c) || (c == QLatin1Char('.') && IsDigit(next)))
+                ok = Number();
+            else if (IsWordChar(c))
+                ok = Word();
+            else
+                Copy(1);
+            if (!ok)
+                return false;
+        }
+        return true;
+    }
+
+private:
+    void Copy(qsizetype length)
+    {
+        m_shape.key.append(m_text + m_pos, length);
+        m_pos += length;
+    }
+
+    bool Lift(const StatementShape::Literal &literal)
+    {
+        if (m_shape.count == StatementShape::kMaxLiterals)
+            return false;
+        m_shape.literals[static_cast<size_t>(m_shape.count++)] = literal;
+        m_shape.key.append(QLatin1Char('?'));
+        return true;
+    }
+
+    // A word directly before the quote makes it another kind of literal
+    // (x'0A' a blob, N'..' SQL Server's wide string): kept as it is.
+    bool StringLiteral()
+    {
+        const bool prefixed = m_pos > 0 && IsWordChar(m_text[m_pos - 1]);
+        qsizetype end = m_pos + 1;
+        bool doubledQuote = false;
+        for (;; ++end) {
+            if (end >= m_size)
+                return false;
+            if (m_text[end] != QLatin1Char('\''))
+                continue;
+            if (end + 1 < m_size && m_text[end + 1] == QLatin1Char('\'')) {
+                doubledQuote = true;
+                ++end;
+                continue;
+            }
+            break;
+        }
+        if (prefixed || doubledQuote) {
+            Copy(end + 1 - m_pos);
+            return true;
+        }
+        StatementShape::Literal literal;
+        literal.kind = StatementShape::Literal::Kind::Text;
+        literal.at = m_pos + 1;
+        literal.length = end - m_pos - 1;
+        m_pos = end + 1;
+        return Lift(literal);
+    }
+
+    // "name", `name`, [name]: copied whole, whatever they hold. A doubled
+    // closing character inside "..." and `...` stands for itself and is
+    // copied with the rest.
+    bool CopyQuoted(QChar close)
+    {
+        qsizetype end = m_pos + 1;
+        while (end < m_size && m_text[end] != close)
+            ++end;
+        if (end >= m_size)
+            return false;
+        Copy(end + 1 - m_pos);
+        return true;
+    }
+
+    void CopyLineComment()
+    {
+        qsizetype end = m_pos;
+        while (end < m_size && m_text[end] != QLatin1Char('\n'))
+            ++end;
+        Copy(end - m_pos);
+    }
+
+    bool CopyBlockComment()
+    {
+        for (qsizetype end = m_pos + 2; end + 1 < m_size; ++end) {
+            if (m_text[end] == QLatin1Char('*') && m_text[end + 1] == QLatin1Char('/')) {
+                Copy(end + 2 - m_pos);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // A plain decimal integer is lifted; anything else that starts like a
+    // number (1.5, .5, 1e3, 0x1F, 12abc) is copied as one token.
+    bool Number()
+    {
+        qsizetype end = m_pos;
+        while (end < m_size && IsDigit(m_text[end]))
+            ++end;
+        const bool plain = end > m_pos && end - m_pos <= kMaxLiftedDigits
+                        && (m_pos == 0 || (!IsWordChar(m_text[m_pos - 1]) && m_text[m_pos - 1] != QLatin1Char('.')))
+                        && (end == m_size || (!IsWordChar(m_text[end]) && m_text[end] != QLatin1Char('.')));
+        if (!plain) {
+            while (end < m_size && (IsWordChar(m_text[end]) || m_text[end] == QLatin1Char('.')
+                                    || ((m_text[end] == QLatin1Char('+') || m_text[end] == QLatin1Char('-'))
+                                        && (m_text[end - 1] == QLatin1Char('e') || m_text[end - 1] == QLatin1Char('E')))))
+                ++end;
+            Copy(end - m_pos);
+            return true;
+        }
+        StatementShape::Literal literal;
+        for (qsizetype i = m_pos; i < end; ++i)
+            literal.integer = literal.integer * 10 + (m_text[i].unicode() - '0');
+        m_pos = end;
+        return Lift(literal);
+    }
+
+    // An identifier or keyword, digits inside it included. After BY an
+    // integer is a column's position, not a value: such statements run as
+    // they are.
+    bool Word()
+    {
+        qsizetype end = m_pos;
+        while (end < m_size && IsWordChar(m_text[end]))
+            ++end;
+        if (IsBy(m_text + m_pos, end - m_pos))
+            return false;
+        Copy(end - m_pos);
+        return true;
+    }
+
+    const QChar *m_text;
+    qsizetype m_size;
+    StatementShape &m_shape;
+    qsizetype m_pos = 0;
+};
+
+} // namespace
+
+bool ShapeOf(const QString &sql, StatementShape &shape)
+{
+    return Shaper(sql, shape).Run();
+}
+
+} // namespace database

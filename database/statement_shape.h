@@ -1,0 +1,44 @@
+#pragma once
+// The shape of an SQLite statement: its text with each integer and plain
+// string literal lifted out as a ? parameter. The program writes its rows as
+// whole texts (a storm of status reports is many thousands a second, each
+// with its room's numbers in it); all the texts of one shape share one
+// prepared statement, so SQLite parses and plans each shape once instead of
+// every text. SQLite gives a literal and a bound value of the same type the
+// same meaning (neither has a column affinity), so a shaped statement does
+// exactly what its text does.
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace database {
+
+struct StatementShape {
+    struct Literal {
+        enum class Kind { Integer, Text };
+        Kind kind = Kind::Integer;
+        int64_t integer = 0;
+        // Text: the characters between the quotes in the statement's text.
+        qsizetype at = 0;
+        qsizetype length = 0;
+    };
+    // More literals than this and the statement runs from its own text.
+    static constexpr int kMaxLiterals = 64;
+
+    QString key; // the text with every lifted literal as ?
+    std::array<Literal, kMaxLiterals> literals;
+    int count = 0;
+};
+
+// Fills `shape` from `sql` (SQLite's dialect) and returns true, or returns
+// false for a text that must run as it is: one with parameters or SQL
+// Server variables of its own (?, :name, @name, $name, #name), an ORDER BY or GROUP BY
+// (where an integer names a column), an unterminated literal or comment, or
+// too many literals. Literals stay in the key where lifting them could
+// change the statement: a number with a fraction or exponent, one of 19
+// digits or more, a string with an embedded quote, x'..' and N'..'.
+// Reuses `shape`'s storage: no allocation once the key has grown to size.
+bool ShapeOf(const QString &sql, StatementShape &shape);
+
+} // namespace database
