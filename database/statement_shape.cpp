@@ -31,6 +31,10 @@ public:
     {
         m_shape.key.resize(0);
         m_shape.count = 0;
+        // SQLite stops reading at a NUL, even inside a literal; a bound value
+        // would carry it and what follows into the row.
+        if (QStringView(m_text, m_size).contains(QChar(0)))
+            return false;
         while (m_pos < m_size) {
             const QChar c = m_text[m_pos];
             const QChar next = m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar();

@@ -32,7 +32,7 @@ struct StatementShape {
 };
 
 // Fills `shape` from `sql` (SQLite's dialect) and returns true, or returns
-// false for a text that must run as it is: one with parameters or SQL
+// false for a text that must run as it is: one with a NUL, with parameters or SQL
 // Server variables of its own (?, :name, @name, $name, #name), an ORDER BY or GROUP BY
 // (where an integer names a column), an unterminated literal or comment, or
 // too many literals. Literals stay in the key where lifting them could

@@ -1,0 +1,115 @@
+// Any write text through the statement cache and, as it is, through sqlite3
+// on a twin database: both must succeed or fail alike and leave the same
+// rows. The first byte picks the statement's opening words, the rest is the
+// text after them.
+#include "database/statement_cache.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <sqlite3.h>
+#include <string>
+
+namespace {
+
+constexpr const char *kOpenings[] = {"insert into t", "update t set", "delete from t", "insert into u", ""};
+
+// Functions whose value differs from one call to the next.
+constexpr const char *kVolatile[] = {"random", "now", "current_", "changes", "last_insert"};
+
+sqlite3 *Twin()
+{
+    sqlite3 *handle = nullptr;
+    sqlite3_open(":memory:", &handle);
+    sqlite3_exec(handle,
+                 "create table t(i int primary key, s varchar(20), r real, n int default 7 check (n < 1000));"
+                 "create table u(a int, b text unique);"
+                 "insert into t values(1, 'a', 1.5, 1), (2, '2', null, 2), (3, 'c', 3, 3);"
+                 "insert into u values(1, 'x'), (2, 'y')",
+                 nullptr, nullptr, nullptr);
+    // A bound on the work of one statement; the two sides count their
+    // steps differently, so a statement stopped by it proves nothing.
+    sqlite3_progress_handler(handle, 100000, [](void *) { return 1; }, nullptr);
+    return handle;
+}
+
+std::string Rows(sqlite3 *handle)
+{
+    std::string rows;
+    sqlite3_stmt *statement = nullptr;
+    sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+    sqlite3_prepare_v2(handle,
+                       "select typeof(i)||quote(i)||typeof(s)||quote(s)||quote(r)||quote(n) from t "
+                       "union all select quote(a)||quote(b) from u",
+                       -1, &statement, nullptr);
+    while (sqlite3_step(statement) == SQLITE_ROW)
+        rows += reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)) + std::string("|");
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+// The cache's rule: only blanks and semicolons may follow the statement; a
+// NUL, where SQLite stops reading, is not one of them.
+bool OnlyBlanks(const char *rest, const char *end)
+{
+    for (; rest && rest < end; ++rest) {
+        if (*rest == '\0' || !std::strchr(" \t\n\r\f\v;", *rest))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const QString text = QString::fromLatin1(kOpenings[data[0] % std::size(kOpenings)])
+                       + QString::fromUtf8(reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1));
+    for (const char *name : kVolatile) {
+        if (text.contains(QLatin1String(name), Qt::CaseInsensitive))
+            return 0;
+    }
+    sqlite3 *cached = Twin();
+    sqlite3 *plain = Twin();
+    bool compare = true;
+    bool cachedOk = false;
+    bool plainOk = false;
+    {
+        database::StatementCache cache;
+        int changes = 0;
+        QString failure;
+        // Twice: the second run finds the shape prepared.
+        for (int run = 0; run < 2 && compare; ++run) {
+            cachedOk = cache.Run(cached, text, &changes, &failure);
+            const QByteArray utf8 = text.toUtf8();
+            sqlite3_stmt *statement = nullptr;
+            const char *rest = nullptr;
+            int rc = sqlite3_prepare_v2(plain, utf8.constData(), static_cast<int>(utf8.size()), &statement, &rest);
+            const bool empty = rc == SQLITE_OK && !statement;
+            if (rc == SQLITE_OK && OnlyBlanks(rest, utf8.constData() + utf8.size())) {
+                rc = SQLITE_DONE;
+                while (statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+                }
+            } else if (rc == SQLITE_OK) {
+                rc = SQLITE_ERROR; // several statements: refused
+            }
+            sqlite3_finalize(statement);
+            plainOk = rc == SQLITE_DONE;
+            if (rc == SQLITE_INTERRUPT || failure == QLatin1String("interrupted"))
+                compare = false;
+            else if (cachedOk != plainOk || (cachedOk && !empty && changes != sqlite3_changes(plain)))
+                std::abort();
+        }
+        cache.Clear();
+    }
+    if (compare && Rows(cached) != Rows(plain))
+        std::abort();
+    sqlite3_close(cached);
+    sqlite3_close(plain);
+    return 0;
+}

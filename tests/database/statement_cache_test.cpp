@@ -1,0 +1,259 @@
+// Prepared statements shared by the texts of one shape: what is lifted, what
+// runs as it is, and that a shaped statement leaves the database exactly as
+// its text would (checked against sqlite3_exec on a twin database).
+#include "database/db_connection.h"
+#include "database/statement_cache.h"
+#include "database_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using database::ShapeOf;
+using database::StatementCache;
+using database::StatementShape;
+using Literal = StatementShape::Literal;
+
+// A literal as the test spells it: the integer, or the text in quotes.
+QStringList Lifted(const QString &sql, const StatementShape &shape)
+{
+    QStringList values;
+    for (int i = 0; i < shape.count; ++i) {
+        const Literal &literal = shape.literals[static_cast<size_t>(i)];
+        values.push_back(literal.kind == Literal::Kind::Integer
+                             ? QString::number(literal.integer)
+                             : u'\'' + sql.mid(literal.at, literal.length) + u'\'');
+    }
+    return values;
+}
+
+TEST(StatementShape, LiftsIntegersAndPlainStrings)
+{
+    struct Case {
+        const char16_t *sql;
+        const char16_t *key;
+        std::vector<const char16_t *> values;
+    };
+    const std::vector<Case> cases = {
+        {u"Insert into event_msg_list(build_num, floor_num, room_num, msg_type, msg_title, card_sn, card_id)"
+         u"values(1, 2, 3, 25, '门磁打开', -1000, 1)",
+         u"Insert into event_msg_list(build_num, floor_num, room_num, msg_type, msg_title, card_sn, card_id)"
+         u"values(?, ?, ?, ?, ?, -?, ?)",
+         {u"1", u"2", u"3", u"25", u"'门磁打开'", u"1000", u"1"}},
+        {u"update tempdb.REALTIMEROOM set\r\nDOOR =1\r\nwhere build = 1 and floor = 12 and roomnum =40\r\n",
+         u"update tempdb.REALTIMEROOM set\r\nDOOR =?\r\nwhere build = ? and floor = ? and roomnum =?\r\n",
+         {u"1", u"1", u"12", u"40"}},
+        // Digits inside names, quoted names and comments are not values.
+        {u"update t2 set [col 3]=4, \"x5\"=6, `y7`=8 -- 9\nwhere a_10=11 /* 12 */",
+         u"update t2 set [col 3]=?, \"x5\"=?, `y7`=? -- 9\nwhere a_10=? /* 12 */",
+         {u"4", u"6", u"8", u"11"}},
+        // Numbers that are not plain integers, and strings of another kind
+        // or with an embedded quote, stay where they are.
+        {u"insert into t values(1.5, .5, 1e3, 2E-4, 0x1F, 12abc, x'0A', N'wide', 'it''s', '')",
+         u"insert into t values(1.5, .5, 1e3, 2E-4, 0x1F, 12abc, x'0A', N'wide', 'it''s', ?)",
+         {u"''"}},
+        {u"delete from t where a=123456789012345678 or a=1234567890123456789",
+         u"delete from t where a=? or a=1234567890123456789",
+         {u"123456789012345678"}},
+    };
+    StatementShape shape;
+    for (const Case &c : cases) {
+        const QString sql = QString::fromUtf16(c.sql);
+        ASSERT_TRUE(ShapeOf(sql, shape)) << sql.toStdString();
+        EXPECT_EQ(shape.key, QString::fromUtf16(c.key));
+        QStringList values;
+        for (const char16_t *value : c.values)
+            values.push_back(QString::fromUtf16(value));
+        EXPECT_EQ(Lifted(sql, shape), values) << sql.toStdString();
+    }
+}
+
+TEST(StatementShape, RefusesTextsThatMustRunAsTheyAre)
+{
+    std::string manyLiterals = "insert into t values(0";
+    for (int i = 1; i <= StatementShape::kMaxLiterals; ++i)
+        manyLiterals += "," + std::to_string(i);
+    manyLiterals += ")";
+    const char *const refused[] = {
+        "insert into t values(?)",
+        "insert into t values(:a)",
+        "insert into t values(@a)",
+        "insert into t values($a)",
+        "insert into t values(#1)",
+        "insert into t select a from u order by 1",
+        "insert into t select a, count(*) from u group\nby 1",
+        "insert into t values('open",
+        "insert into t values(1) /* open",
+        "insert into [t values(1)",
+        manyLiterals.c_str(),
+    };
+    StatementShape shape;
+    for (const char *sql : refused)
+        EXPECT_FALSE(ShapeOf(QString::fromUtf8(sql), shape)) << sql;
+}
+
+// Two SQLite files made alike: one written through the cache, the other by
+// sqlite3_exec on the same texts.
+class StatementCacheTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        m_cached = Open("cached.db");
+        m_plain = Open("plain.db");
+        for (sqlite3 *handle : {m_cached, m_plain})
+            ASSERT_EQ(sqlite3_exec(handle,
+                                   "create table t(i int, s varchar(20), r real, n int default 7);"
+                                   "create table u(a int, b text)",
+                                   nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+    }
+    void TearDown() override
+    {
+        m_cache.Clear();
+        sqlite3_close(m_cached);
+        sqlite3_close(m_plain);
+        TempDirTest::TearDown();
+    }
+    sqlite3 *Open(const char *name)
+    {
+        sqlite3 *handle = nullptr;
+        sqlite3_open(QDir(Path()).filePath(QString::fromLatin1(name)).toUtf8().constData(), &handle);
+        return handle;
+    }
+    static std::string Rows(sqlite3 *handle)
+    {
+        std::string rows;
+        sqlite3_stmt *statement = nullptr;
+        sqlite3_prepare_v2(handle,
+                           "select typeof(i)||':'||quote(i)||' '||typeof(s)||':'||quote(s)||' '||quote(r)||' '||"
+                           "quote(n) from t order by rowid",
+                           -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            rows += reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)) + std::string("\n");
+        sqlite3_finalize(statement);
+        return rows;
+    }
+    static int PreparedStatements(sqlite3 *handle)
+    {
+        int count = 0;
+        for (sqlite3_stmt *s = sqlite3_next_stmt(handle, nullptr); s; s = sqlite3_next_stmt(handle, s))
+            ++count;
+        return count;
+    }
+
+    StatementCache m_cache;
+    sqlite3 *m_cached = nullptr;
+    sqlite3 *m_plain = nullptr;
+};
+
+TEST_F(StatementCacheTest, ShapedWritesLeaveWhatTheirTextsLeave)
+{
+    // Literals of every kind against the columns' affinities, and texts of
+    // one shape with different values one after another.
+    const char16_t *const texts[] = {
+        u"insert into t(i, s, r) values(1, 'a', 1.5)",
+        u"insert into t(i, s, r) values(2, '门磁打开', 2)",
+        u"insert into t(i, s, r) values('3', 4, '4.5')",
+        u"insert into t(i, s, r) values(-5, '', -0)",
+        u"insert into t(i, s, r) values('x', 'it''s', 1e2)",
+        u"insert into t(i, s, r) values(123456789012345678, '00012', 0012)",
+        u"insert into t(i, s) values(6, x'41')",
+        u"insert into t values(7, 'b', null, 8)",
+        u"update t set s = 'c' where i = '1'",
+        u"update t set r = r + 1 where s = 4",
+        u"update t set n = n * 2 where i in (2, 3, 7) and s like '%'",
+        u"insert into t(i, s) select a, b from u where a > 0",
+        u"insert into u values(9, 'u9'); ",
+        u"insert into t(i, s) select a, b from u where a > 0",
+        u"delete from t where i = 6 or s = '00012'",
+        u"insert into t(nope) values(1)",
+        u"update t set i = 1 where",
+    };
+    for (const char16_t *sql : texts) {
+        const QString text = QString::fromUtf16(sql);
+        int changes = -1;
+        QString failure;
+        const bool ok = m_cache.Run(m_cached, text, &changes, &failure);
+        const bool plainOk = sqlite3_exec(m_plain, text.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        EXPECT_EQ(ok, plainOk) << text.toStdString() << ": " << failure.toStdString();
+        if (ok)
+            EXPECT_EQ(changes, sqlite3_changes(m_plain)) << text.toStdString();
+        else
+            EXPECT_EQ(failure.toStdString(), sqlite3_errmsg(m_plain)) << text.toStdString();
+        ASSERT_EQ(Rows(m_cached), Rows(m_plain)) << "after " << text.toStdString();
+    }
+}
+
+// A value that closed its quote early must not bring a statement of its
+// own, whether the text has a shape or not.
+TEST_F(StatementCacheTest, RefusesATextOfSeveralStatements)
+{
+    ASSERT_EQ(sqlite3_exec(m_cached, "insert into t(i) values(1)", nullptr, nullptr, nullptr), SQLITE_OK);
+    const char *const texts[] = {
+        "insert into t(s) values('a'); delete from t",
+        "insert into t(i) select 2 order by 1; delete from t",
+        "insert into t(s) values('a');\n  ;delete from t",
+    };
+    for (const char *text : texts) {
+        int changes = 0;
+        QString failure;
+        EXPECT_FALSE(m_cache.Run(m_cached, QString::fromUtf8(text), &changes, &failure)) << text;
+        EXPECT_EQ(failure.toStdString(), "Unable to execute multiple statements at a time") << text;
+    }
+    EXPECT_EQ(Rows(m_cached), "integer:1 null:NULL NULL 7\n");
+}
+
+TEST_F(StatementCacheTest, TextsOfOneShapeShareOneStatement)
+{
+    for (int room = 1; room <= 200; ++room) {
+        int changes = 0;
+        QString failure;
+        const QString text = QStringLiteral("insert into t(i, s) values(%1, 'room %1')").arg(room);
+        ASSERT_TRUE(m_cache.Run(m_cached, text, &changes, &failure)) << failure.toStdString();
+        EXPECT_EQ(changes, 1);
+    }
+    EXPECT_EQ(PreparedStatements(m_cached), 1);
+    // Shapes beyond the bound start the cache again rather than grow it.
+    for (int column = 0; column < 3 * StatementCache::kMaxShapes; ++column) {
+        int changes = 0;
+        QString failure;
+        // A number with a fraction stays in the shape.
+        const QString text = QStringLiteral("update t set r = r where r <> 1.%1").arg(column);
+        ASSERT_TRUE(m_cache.Run(m_cached, text, &changes, &failure)) << failure.toStdString();
+    }
+    EXPECT_LE(PreparedStatements(m_cached), StatementCache::kMaxShapes);
+    m_cache.Clear();
+    EXPECT_EQ(PreparedStatements(m_cached), 0);
+}
+
+// The connection's handle closes for real: a prepared statement left behind
+// would keep it open, and with it velto.db's -wal file.
+class StatementCacheConnectionTest : public DatabaseTest {};
+
+TEST_F(StatementCacheConnectionTest, CloseFinalizesTheStatementsOfBothHandles)
+{
+    InstallSeed();
+    ASSERT_TRUE(OpenServer());
+    m_db.GetActiveConnection()->SetGroupCommit(true);
+    MustExec("CREATE TABLE ##REALTIMEROOM ([BUILD] [tinyint] NOT NULL, [DOOR] [tinyint] NOT NULL) ON [PRIMARY]");
+    for (int i = 0; i < 3; ++i) {
+        MustExec("insert into event_msg_list(build_num, msg_type, msg_title) values(1, " + std::to_string(i) + ", 'x')");
+        MustExec("insert into ##REALTIMEROOM(BUILD, DOOR) values(1, " + std::to_string(i) + ")");
+    }
+    EXPECT_EQ(QueryField("select count(*) as N from event_msg_list where msg_title = 'x'", "N"), "3");
+    m_db.Close();
+    EXPECT_FALSE(QFile::exists(QDir(Path()).filePath(QStringLiteral("velto.db-wal"))));
+    EXPECT_FALSE(QFile::exists(QDir(Path()).filePath(QStringLiteral("tempdb.db-wal"))));
+    ASSERT_TRUE(OpenServer());
+    EXPECT_EQ(QueryField("select count(*) as N from ##REALTIMEROOM", "N"), "3");
+    MustExec("insert into ##REALTIMEROOM(BUILD, DOOR) values(1, 9)");
+    EXPECT_EQ(QueryField("select count(*) as N from ##REALTIMEROOM", "N"), "4");
+}
+
+} // namespace
