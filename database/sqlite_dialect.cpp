@@ -69,6 +69,16 @@ bool StartsWithSpecialWord(QStringView text)
     return false;
 }
 
+bool StartsWithRowWord(QStringView text)
+{
+    for (const char *word : {"INSERT", "UPDATE", "DELETE", "SELECT"}) {
+        const QLatin1String w(word);
+        if (text.startsWith(w, Qt::CaseInsensitive) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
+            return true;
+    }
+    return false;
+}
+
 // SQLite names the schema of an index on the index, not on its table:
 // CREATE INDEX IX ON ##T (...) is CREATE INDEX tempdb.IX ON T (...).
 void QualifyIndexOnTemporaryTable(QString &text)
@@ -98,6 +108,11 @@ void RenameTemporaryTables(QString &code)
 // '...' literal, so that no value ever changes.
 QString RewriteOutsideLiterals(const QString &text, bool tableRewrites)
 {
+    if (!tableRewrites && !text.contains(QLatin1Char('\''))) {
+        QString out = text;
+        RenameTemporaryTables(out);
+        return out;
+    }
     QString out;
     out.reserve(text.size() + 32);
     qsizetype pos = 0;
@@ -275,11 +290,15 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
             return statement;
         }
     }
+    // The rewrites of CREATE texts never apply to a row's statement, the
+    // commonest by far.
+    const bool rowStatement = StartsWithRowWord(trimmed);
     QString code = text;
-    if (code.contains(QLatin1String("##")))
+    const bool temporaryTable = code.contains(QLatin1String("##"));
+    if (temporaryTable && !rowStatement)
         QualifyIndexOnTemporaryTable(code);
-    const bool tableRewrites = NeedsTableRewrite(code);
-    statement.sql = tableRewrites || code.contains(QLatin1String("##")) ? RewriteOutsideLiterals(code, tableRewrites) : code;
+    const bool tableRewrites = !rowStatement && NeedsTableRewrite(code);
+    statement.sql = tableRewrites || temporaryTable ? RewriteOutsideLiterals(code, tableRewrites) : code;
     return statement;
 }
 
