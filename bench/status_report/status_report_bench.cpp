@@ -5,7 +5,8 @@
 //      dispatcher, in blocks alternating with the same statements run
 //      directly through sqlite3 with the same transaction boundaries (the
 //      group commit's bounds, and a commit at the end of each block where
-//      the server has its idle pass);
+//      the server has its idle pass), once as texts and once prepared per
+//      shape with the values bound;
 //   2. the same reports again once the rooms are pushed (nothing changes);
 //   3. over loopback, bursts of 2,000 and 4,000 rooms, each room unit
 //      sending one report from a socket of its own with no pacing, first
@@ -21,6 +22,7 @@
 #include "database/db_connection.h"
 #include "database/engine_settings.h"
 #include "database/sqlite_dialect.h"
+#include "database/statement_shape.h"
 #include "loopback_burst.h"
 #include "protocol/udp_socket.h"
 #include "storm_reports.h"
@@ -33,6 +35,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <sqlite3.h>
 #include <string>
@@ -74,6 +77,18 @@ const char kCreateLiveRoom[] =
     "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[CLEAN] [tinyint] NOT NULL ,[DND] [tinyint] NOT NULL ,"
     "[RMSTATE] [tinyint] NOT NULL,[CHECKOUT] [tinyint] NOT NULL,[SERVICE] [tinyint] NOT NULL,[CALL] [tinyint] NOT NULL,"
     "[CARDIN] [tinyint] NOT NULL,[DOOR] [tinyint] NOT NULL) ON [PRIMARY]";
+struct PreparedValue {
+    bool isText = false;
+    int64_t integer = 0;
+    std::string text;
+};
+struct PreparedRun {
+    sqlite3_stmt *statement = nullptr;
+    bool liveRoom = false;
+    bool ownsStatement = true;
+    std::vector<PreparedValue> values;
+};
+
 const char kLiveRoomIndex[] = "CREATE INDEX IX_REALTIMEROOM_ROOM ON ##REALTIMEROOM (BUILD, FLOOR, ROOMNUM)";
 
 // The direct side's transactions, cut by the group commit's own bounds. As
@@ -84,17 +99,30 @@ public:
     explicit DirectBatch(sqlite3 *db, sqlite3 *liveRoom = nullptr) : m_db(db), m_liveRoom(liveRoom) {}
     bool Run(const std::string &sql)
     {
-        if (m_liveRoom && (sql.rfind("update tempdb.", 0) == 0 || sql.rfind("insert into tempdb.", 0) == 0))
+        if (m_liveRoom && IsLiveRoomWrite(sql))
             return sqlite3_exec(m_liveRoom, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        if (!m_open) {
-            Exec("begin");
-            m_open = true;
-            m_statements = 0;
-            m_begun = Clock::now();
-        }
+        Begin();
         const bool ok = Exec(sql);
-        if (++m_statements >= database::kBatchMaxStatements || Clock::now() - m_begun >= database::kBatchMaxAge)
-            Commit();
+        After();
+        return ok;
+    }
+    // A statement prepared beforehand, its values bound.
+    bool Run(const PreparedRun &run)
+    {
+        if (!run.liveRoom)
+            Begin();
+        for (size_t i = 0; i < run.values.size(); ++i) {
+            const PreparedValue &v = run.values[i];
+            if (v.isText)
+                sqlite3_bind_text(run.statement, static_cast<int>(i + 1), v.text.data(), static_cast<int>(v.text.size()),
+                                  SQLITE_STATIC);
+            else
+                sqlite3_bind_int64(run.statement, static_cast<int>(i + 1), v.integer);
+        }
+        const bool ok = sqlite3_step(run.statement) == SQLITE_DONE;
+        sqlite3_reset(run.statement);
+        if (!run.liveRoom)
+            After();
         return ok;
     }
     void Commit()
@@ -104,8 +132,27 @@ public:
         m_open = false;
     }
     bool Exec(const std::string &sql) { return sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
+    static bool IsLiveRoomWrite(const std::string &sql)
+    {
+        return sql.rfind("update tempdb.", 0) == 0 || sql.rfind("insert into tempdb.", 0) == 0;
+    }
 
 private:
+    void Begin()
+    {
+        if (m_open)
+            return;
+        Exec("begin");
+        m_open = true;
+        m_statements = 0;
+        m_begun = Clock::now();
+    }
+    void After()
+    {
+        if (++m_statements >= database::kBatchMaxStatements || Clock::now() - m_begun >= database::kBatchMaxAge)
+            Commit();
+    }
+
     sqlite3 *m_db;
     sqlite3 *m_liveRoom;
     bool m_open = false;
@@ -118,10 +165,10 @@ public:
     Storm() : m_on(kFloors * kPerFloor, false) {}
     ~Storm()
     {
-        if (m_direct)
-            sqlite3_close(m_direct);
-        if (m_directLiveRoom)
-            sqlite3_close(m_directLiveRoom);
+        for (DirectSide *side : {&m_text, &m_prepared}) {
+            sqlite3_close(side->db);
+            sqlite3_close(side->liveRoom);
+        }
         if (m_server)
             m_server->OnDestroy();
     }
@@ -163,17 +210,20 @@ public:
         return true;
     }
 
-    // The direct side: a database of its own with the settings and tables
-    // the server's connection has.
-    bool OpenDirect(const QString &dir)
+    // A direct side: a database of its own with the settings and tables the
+    // server's connection has. The text and the prepared side each have one,
+    // so each changes every row the server changes: SQLite writes no page
+    // for an update that leaves the row as it was.
+    bool OpenDirect(const QString &dir, bool prepared)
     {
-        sqlite3_open(QDir(dir).filePath(QStringLiteral("velto.db")).toUtf8().constData(), &m_direct);
+        DirectSide &side = prepared ? m_prepared : m_text;
+        sqlite3_open(QDir(dir).filePath(QStringLiteral("velto.db")).toUtf8().constData(), &side.db);
         QString error;
-        if (!database::SqliteDialect::PrepareConnection(m_direct, dir, true, &error)) {
+        if (!database::SqliteDialect::PrepareConnection(side.db, dir, true, &error)) {
             std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return false;
         }
-        DirectBatch batch(m_direct);
+        DirectBatch batch(side.db);
         bool ok = batch.Exec(database::SqliteDialect::Translate(QString::fromLatin1(kCreateLiveRoom)).sql.toStdString()) &&
                   batch.Exec(database::SqliteDialect::Translate(QString::fromLatin1(kLiveRoomIndex)).sql.toStdString());
         for (int i = 0; ok && i < kInProcessRooms; ++i)
@@ -182,8 +232,8 @@ public:
                            std::to_string(kBuild) + ", " + std::to_string(Floor(i)) + ", " + std::to_string(Room(i)) +
                            ", 0, 0, 1, 0, 0, 0, 0, 0)");
         batch.Commit();
-        sqlite3_open(QDir(dir).filePath(QStringLiteral("velto.db")).toUtf8().constData(), &m_directLiveRoom);
-        if (ok && !database::SqliteDialect::PrepareConnection(m_directLiveRoom, dir, true, &error)) {
+        sqlite3_open(QDir(dir).filePath(QStringLiteral("velto.db")).toUtf8().constData(), &side.liveRoom);
+        if (ok && !database::SqliteDialect::PrepareConnection(side.liveRoom, dir, true, &error)) {
             std::fprintf(stderr, "%s\n", error.toUtf8().constData());
             return false;
         }
@@ -191,43 +241,60 @@ public:
     }
 
     // 1. All changed, in blocks alternating with the same statements run
-    // directly, so the disk's moods fall on both alike. Returns the
-    // in-process rate.
+    // directly, as texts and prepared once per shape, so the disk's moods
+    // fall on all three alike. Returns the in-process rate.
     double AllChanged()
     {
         std::vector<std::string> statements;
         statements.reserve(static_cast<size_t>(kInProcessRooms) * kStatementsPerReport);
         for (int i = 0; i < kInProcessRooms; ++i)
             AllChangedStatements(Floor(i), Room(i), statements);
+        const std::vector<PreparedRun> prepared = Prepare(statements);
         const int eventsBefore = CountRows(*m_server, "event_msg_list");
         const int historyBefore = CountRows(*m_server, "fengji_his");
         constexpr int kBlocks = 20;
-        double handlerSeconds = 0, directSeconds = 0;
-        size_t next = 0;
-        DirectBatch direct(m_direct, m_directLiveRoom);
+        double handlerSeconds = 0, directSeconds = 0, preparedSeconds = 0;
+        size_t next = 0, nextPrepared = 0;
+        DirectBatch direct(m_text.db, m_text.liveRoom);
+        DirectBatch preparedDirect(m_prepared.db, m_prepared.liveRoom);
         for (int block = 0; block < kBlocks; ++block) {
             const int last = (block + 1) * kInProcessRooms / kBlocks;
+            const size_t end = static_cast<size_t>(last) * kStatementsPerReport;
             auto start = Clock::now();
             for (int i = block * kInProcessRooms / kBlocks; i < last; ++i)
                 HandleInProcess(i, true);
             m_server->m_db.CommitBatch(); // where the idle pass commits
             handlerSeconds += Seconds(start);
             start = Clock::now();
-            for (const size_t end = static_cast<size_t>(last) * kStatementsPerReport; next < end; ++next) {
+            for (; next < end; ++next) {
                 if (!direct.Run(statements[next]))
                     std::fprintf(stderr, "direct statement failed: %s\n", statements[next].c_str());
             }
             direct.Commit();
             directSeconds += Seconds(start);
+            start = Clock::now();
+            for (; nextPrepared < end; ++nextPrepared) {
+                if (!preparedDirect.Run(prepared[nextPrepared]))
+                    std::fprintf(stderr, "prepared statement failed: %s\n", statements[nextPrepared].c_str());
+            }
+            preparedDirect.Commit();
+            preparedSeconds += Seconds(start);
+        }
+        for (const PreparedRun &run : prepared) {
+            if (run.ownsStatement)
+                sqlite3_finalize(run.statement);
         }
         const double rate = kInProcessRooms / handlerSeconds, directRate = kInProcessRooms / directSeconds;
+        const double preparedRate = kInProcessRooms / preparedSeconds;
         std::printf("all changed, in-process, %d rooms: %.0f reports/s (target at least 2000; %d event rows, %d "
                     "history rows, %zu statements)\n",
                     kInProcessRooms, rate, CountRows(*m_server, "event_msg_list") - eventsBefore,
                     CountRows(*m_server, "fengji_his") - historyBefore, statements.size());
-        std::printf("same statements and transactions through sqlite3: %.0f reports/s; ratio %.2f (target at least "
-                    "0.50)\n",
+        std::printf("same statements and transactions through sqlite3, each text parsed: %.0f reports/s; ratio %.2f\n",
                     directRate, rate / directRate);
+        std::printf("same statements and transactions through sqlite3, prepared once per shape: %.0f reports/s; "
+                    "ratio %.2f (target at least 0.50)\n",
+                    preparedRate, rate / preparedRate);
         return rate;
     }
 
@@ -288,6 +355,44 @@ private:
                         f.outsideSeconds, f.outsideStatus);
     }
 
+    // Each text's shape prepared once on the handle it runs on, its values
+    // read out beforehand. Only the first run of a shape owns (finalizes)
+    // its statement.
+    std::vector<PreparedRun> Prepare(const std::vector<std::string> &statements)
+    {
+        std::map<std::pair<bool, QString>, sqlite3_stmt *> shapes;
+        std::vector<PreparedRun> runs;
+        database::StatementShape shape;
+        for (const std::string &sql : statements) {
+            const QString text = QString::fromStdString(sql);
+            PreparedRun run;
+            run.liveRoom = DirectBatch::IsLiveRoomWrite(sql);
+            if (!database::ShapeOf(text, shape)) {
+                std::fprintf(stderr, "no shape: %s\n", sql.c_str());
+                std::exit(1);
+            }
+            sqlite3_stmt *&statement = shapes[{run.liveRoom, shape.key}];
+            const bool owner = !statement;
+            if (owner)
+                sqlite3_prepare_v3(run.liveRoom ? m_prepared.liveRoom : m_prepared.db, shape.key.toUtf8().constData(), -1,
+                                   SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+            run.statement = statement;
+            for (int i = 0; i < shape.count; ++i) {
+                const auto &literal = shape.literals[static_cast<size_t>(i)];
+                PreparedValue value;
+                value.isText = literal.kind == database::StatementShape::Literal::Kind::Text;
+                value.integer = literal.integer;
+                if (value.isText)
+                    value.text = text.mid(literal.at, literal.length).toStdString();
+                run.values.push_back(std::move(value));
+            }
+            runs.push_back(std::move(run));
+            if (!owner)
+                runs.back().ownsStatement = false;
+        }
+        return runs;
+    }
+
     int Floor(int i) const { return 1 + i / kPerFloor; }
     int Room(int i) const { return 1 + i % kPerFloor; }
     void HandleInProcess(int i, bool on)
@@ -300,8 +405,12 @@ private:
     std::vector<bool> m_on;
     QString m_serverDir;
     std::unique_ptr<CKelvorDlg> m_server;
-    sqlite3 *m_direct = nullptr;
-    sqlite3 *m_directLiveRoom = nullptr;
+    struct DirectSide {
+        sqlite3 *db = nullptr;
+        sqlite3 *liveRoom = nullptr;
+    };
+    DirectSide m_text;
+    DirectSide m_prepared;
 };
 
 } // namespace
@@ -317,7 +426,8 @@ int main(int argc, char **argv)
     }
     QTemporaryDir root(QDir::current().filePath(QStringLiteral("bench-XXXXXX"))); // on the disk, not in tmpfs
     Storm storm;
-    if (!storm.StartServer(PrepareDir(root, "server")) || !storm.OpenDirect(PrepareDir(root, "direct")))
+    if (!storm.StartServer(PrepareDir(root, "server")) || !storm.OpenDirect(PrepareDir(root, "direct"), false)
+        || !storm.OpenDirect(PrepareDir(root, "prepared"), true))
         return 1;
     const double changedRate = storm.AllChanged();
     storm.NothingChanged(changedRate);
