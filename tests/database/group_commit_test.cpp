@@ -6,6 +6,7 @@
 #include "database/db_connection.h"
 
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <sqlite3.h>
 
 namespace {
@@ -128,6 +129,32 @@ TEST_P(GroupCommitTest, AnOpenBatchLeavesTempdbFreeForOutsideWriters)
     EXPECT_EQ(QueryField("select DOOR from ##LIVE where ROOM = 1", "DOOR"), "2");
     m_db.CommitBatch();
     EXPECT_EQ(OutsideRows(), 2);
+    EXPECT_TRUE(m_losses.empty());
+}
+
+// A batch's first write that finds velto.db locked (another program held it
+// past the busy time-out) leaves the batch open and empty; a read then
+// holds the file as it was, and once that program commits, every later
+// write of the batch would fail on the stale read until the batch commits.
+// The empty batch ends with the failure instead.
+TEST_P(GroupCommitTest, AFirstWriteRefusedByALockLeavesNoStaleBatch)
+{
+    if (GetParam() != database::Engine::Embedded)
+        GTEST_SKIP() << "SQL Server waits on row locks and keeps no file snapshot";
+    const QVariant handle = m_db.GetActiveConnection()->Database().driver()->handle();
+    sqlite3_busy_timeout(*static_cast<sqlite3 *const *>(handle.constData()), 0);
+    sqlite3 *outside = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(m_file.toUtf8().constData(), &outside, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(outside, "BEGIN IMMEDIATE; insert into t values(100)", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_FALSE(Exec("insert into t values(1)"));
+    EXPECT_EQ(QueryField("select count(*) as N from t", "N"), "0");
+    ASSERT_EQ(sqlite3_exec(outside, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(outside);
+
+    EXPECT_TRUE(Exec("insert into t values(2)"));
+    EXPECT_TRUE(Exec("insert into t values(3)"));
+    m_db.CommitBatch();
+    EXPECT_EQ(OutsideRows(), 3);
     EXPECT_TRUE(m_losses.empty());
 }
 
