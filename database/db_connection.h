@@ -112,7 +112,6 @@ private:
     void AfterWrite(bool ok, const ComError &error);
     bool BatchSurvived();
     void LoseBatch(const std::string &reason);
-    void EndEmptyBatch();
     bool BatchDue() const;
 
     std::recursive_mutex m_mutex;

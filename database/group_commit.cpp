@@ -82,9 +82,11 @@ void DbConnection::AfterWrite(bool ok, const ComError &error)
         return;
     } else if (m_batchOpen && m_batchStatements == 0) {
         // The batch's first write failed (velto.db locked past the busy
-        // time-out, say): the batch ends, empty, so that no read of it keeps
+        // time-out, say): the batch ends there, so that no read of it keeps
         // an old view of the file on which every later write would fail.
-        EndEmptyBatch();
+        // Committed rather than rolled back: a write that failed part way
+        // (OR FAIL) keeps what it did, as it would outside a batch.
+        CommitBatch();
         return;
     }
     if (m_batchOpen && BatchDue())
@@ -136,14 +138,6 @@ void DbConnection::LoseBatch(const std::string &reason)
         platform::WriteErrorLine(
             ("the database rolled back " + std::to_string(loss.statements) + " uncommitted writes").c_str(),
             loss.reason);
-}
-
-void DbConnection::EndEmptyBatch()
-{
-    m_batchOpen = false;
-    if (!m_db.rollback())
-        platform::WriteErrorLine("group commit: cannot end an empty transaction",
-                                 platform::GbkStringFromQString(m_db.lastError().text()));
 }
 
 bool DbConnection::BatchDue() const

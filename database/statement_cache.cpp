@@ -85,11 +85,14 @@ bool StatementCache::Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes
 // quote early must not bring a statement of its own.
 bool StatementCache::RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure)
 {
-    const QByteArray text = sql.toUtf8();
-    const char *end = text.constData() + text.size();
-    const char *rest = nullptr;
+    // UTF-16 as it stands, as Qt's driver hands SQLite every other text.
+    const auto *text = reinterpret_cast<const char16_t *>(sql.utf16());
+    const char16_t *end = text + sql.size();
+    const char16_t *rest = nullptr;
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &statement, &rest) != SQLITE_OK) {
+    if (sqlite3_prepare16_v2(handle, text, static_cast<int>(sql.size() * static_cast<qsizetype>(sizeof(QChar))),
+                             &statement, reinterpret_cast<const void **>(&rest))
+        != SQLITE_OK) {
         *failure = ErrorText(handle);
         return false;
     }

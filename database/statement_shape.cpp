@@ -81,25 +81,36 @@ private:
     }
 
     // A word directly before the quote makes it another kind of literal
-    // (x'0A' a blob, N'..' SQL Server's wide string): kept as it is.
+    // (x'0A' a blob, N'..' SQL Server's wide string), one directly after it
+    // runs into the ? (?7 is a parameter's number); a value SQLite would
+    // read otherwise when bound as UTF-16 (a leading byte-order mark, a
+    // surrogate, which SQLite's decoder pairs with the closing quote) would
+    // not be the same text. All these are kept as they are.
     bool StringLiteral()
     {
         const bool prefixed = m_pos > 0 && IsWordChar(m_text[m_pos - 1]);
         qsizetype end = m_pos + 1;
-        bool doubledQuote = false;
+        bool keep = prefixed;
         for (;; ++end) {
             if (end >= m_size)
                 return false;
-            if (m_text[end] != QLatin1Char('\''))
+            const QChar c = m_text[end];
+            if (c.isSurrogate())
+                keep = true;
+            if (c != QLatin1Char('\''))
                 continue;
             if (end + 1 < m_size && m_text[end + 1] == QLatin1Char('\'')) {
-                doubledQuote = true;
+                keep = true; // a doubled quote: the value is not the text between the quotes
                 ++end;
                 continue;
             }
             break;
         }
-        if (prefixed || doubledQuote) {
+        if (end > m_pos + 1 && (m_text[m_pos + 1] == QChar(0xFEFF) || m_text[m_pos + 1] == QChar(0xFFFE)))
+            keep = true;
+        if (end + 1 < m_size && IsWordChar(m_text[end + 1]))
+            keep = true;
+        if (keep) {
             Copy(end + 1 - m_pos);
             return true;
         }

@@ -37,7 +37,8 @@ struct StatementShape {
 // (where an integer names a column), an unterminated literal or comment, or
 // too many literals. Literals stay in the key where lifting them could
 // change the statement: a number with a fraction or exponent, one of 19
-// digits or more, a string with an embedded quote, x'..' and N'..'.
+// digits or more, a string with an embedded quote, a byte-order mark at its
+// start, a surrogate or a word right after it, x'..' and N'..'.
 // Reuses `shape`'s storage: no allocation once the key has grown to size.
 bool ShapeOf(const QString &sql, StatementShape &shape);
 

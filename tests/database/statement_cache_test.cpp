@@ -57,6 +57,11 @@ TEST(StatementShape, LiftsIntegersAndPlainStrings)
         {u"insert into t values(1.5, .5, 1e3, 2E-4, 0x1F, 12abc, x'0A', N'wide', 'it''s', '')",
          u"insert into t values(1.5, .5, 1e3, 2E-4, 0x1F, 12abc, x'0A', N'wide', 'it''s', ?)",
          {u"''"}},
+        // Values bound as UTF-16 that SQLite would read otherwise (a byte-order
+        // mark, a lone surrogate), and a string a word runs into.
+        {u"insert into t values('\uFEFFa', '\uFFFEb', 'c\xD800" u"', 'k'7e0, 'd')",
+         u"insert into t values('\uFEFFa', '\uFFFEb', 'c\xD800" u"', 'k'7e0, ?)",
+         {u"'d'"}},
         {u"delete from t where a=123456789012345678 or a=1234567890123456789",
          u"delete from t where a=? or a=1234567890123456789",
          {u"123456789012345678"}},
@@ -139,6 +144,16 @@ protected:
         sqlite3_finalize(statement);
         return rows;
     }
+    // The text as Qt's driver runs it: UTF-16, parsed for this run.
+    bool RunPlain(const QString &text)
+    {
+        sqlite3_stmt *statement = nullptr;
+        int rc = sqlite3_prepare16_v2(m_plain, text.utf16(), static_cast<int>(text.size() * 2), &statement, nullptr);
+        while (rc == SQLITE_OK && statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        }
+        sqlite3_finalize(statement);
+        return rc == SQLITE_OK || rc == SQLITE_DONE;
+    }
     static int PreparedStatements(sqlite3 *handle)
     {
         int count = 0;
@@ -174,13 +189,18 @@ TEST_F(StatementCacheTest, ShapedWritesLeaveWhatTheirTextsLeave)
         u"delete from t where i = 6 or s = '00012'",
         u"insert into t(nope) values(1)",
         u"update t set i = 1 where",
+        u"insert into t(i, s) values(8, '\uFEFFbom')",
+        u"insert into t(i, s) values(9, '\uFFFEswapped')",
+        u"insert into t(i, s) values(10, 'lone\xD800" u"')",
+        u"update t set s = (select 'k'7e0)",
+        u"insert into t(i, s) select 11, 'x'12abc",
     };
     for (const char16_t *sql : texts) {
         const QString text = QString::fromUtf16(sql);
         int changes = -1;
         QString failure;
         const bool ok = m_cache.Run(m_cached, text, &changes, &failure);
-        const bool plainOk = sqlite3_exec(m_plain, text.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        const bool plainOk = RunPlain(text);
         EXPECT_EQ(ok, plainOk) << text.toStdString() << ": " << failure.toStdString();
         if (ok)
             EXPECT_EQ(changes, sqlite3_changes(m_plain)) << text.toStdString();

@@ -53,10 +53,10 @@ std::string Rows(sqlite3 *handle)
 
 // The cache's rule: only blanks and semicolons may follow the statement; a
 // NUL, where SQLite stops reading, is not one of them.
-bool OnlyBlanks(const char *rest, const char *end)
+bool OnlyBlanks(const char16_t *rest, const char16_t *end)
 {
     for (; rest && rest < end; ++rest) {
-        if (*rest == '\0' || !std::strchr(" \t\n\r\f\v;", *rest))
+        if (*rest == 0 || *rest > 0x7F || !std::strchr(" \t\n\r\f\v;", static_cast<char>(*rest)))
             return false;
     }
     return true;
@@ -86,12 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // Twice: the second run finds the shape prepared.
         for (int run = 0; run < 2 && compare; ++run) {
             cachedOk = cache.Run(cached, text, &changes, &failure);
-            const QByteArray utf8 = text.toUtf8();
+            // As Qt's driver runs a text: UTF-16, parsed for this run.
+            const auto *utf16 = reinterpret_cast<const char16_t *>(text.utf16());
             sqlite3_stmt *statement = nullptr;
-            const char *rest = nullptr;
-            int rc = sqlite3_prepare_v2(plain, utf8.constData(), static_cast<int>(utf8.size()), &statement, &rest);
+            const char16_t *rest = nullptr;
+            int rc = sqlite3_prepare16_v2(plain, utf16, static_cast<int>(text.size() * 2), &statement,
+                                          reinterpret_cast<const void **>(&rest));
             const bool empty = rc == SQLITE_OK && !statement;
-            if (rc == SQLITE_OK && OnlyBlanks(rest, utf8.constData() + utf8.size())) {
+            if (rc == SQLITE_OK && OnlyBlanks(rest, utf16 + text.size())) {
                 rc = SQLITE_DONE;
                 while (statement && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
                 }
