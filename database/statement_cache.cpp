@@ -59,9 +59,8 @@ sqlite3_stmt *StatementCache::Prepared(sqlite3 *handle)
         return nullptr;
     }
     if (m_statements.size() >= kMaxShapes) {
-        for (sqlite3_stmt *old : std::as_const(m_statements))
-            sqlite3_finalize(old);
-        m_statements.clear();
+        Clear();
+        m_handle = handle;
     }
     m_statements.insert(m_shape.key, statement);
     return statement;
