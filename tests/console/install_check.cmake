@@ -1,0 +1,99 @@
+# cmake -DBUILD_DIR=... -DPREFIX=... -DSEED=... -P install_check.cmake
+# Installs the build into an empty prefix and checks what a Debian user and
+# systemd find there: the executable, the seed, the unit, and the unit's
+# first-start step on a data directory.
+foreach(var BUILD_DIR PREFIX SEED)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} not set")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${result}):\n${output}")
+endif()
+
+set(exe "${PREFIX}/bin/kelvor-server")
+set(seed "${PREFIX}/share/kelvor/velto.bak")
+set(unit "${PREFIX}/lib/systemd/system/kelvor-server.service")
+foreach(file "${exe}" "${seed}" "${PREFIX}/share/kelvor/demo-hotel.conf" "${unit}")
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "not installed: ${file}\n${output}")
+  endif()
+endforeach()
+execute_process(COMMAND test -x "${exe}" RESULT_VARIABLE not_executable)
+if(not_executable)
+  message(FATAL_ERROR "not executable: ${exe}")
+endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${SEED}" "${seed}" RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "${seed} is not the seed database ${SEED}")
+endif()
+
+# The unit runs the installed executable as a simple service in its data
+# directory, stopped by SIGTERM, restarted after a failure, logging to the
+# journal.
+file(READ "${unit}" text)
+foreach(line
+    "Type=simple"
+    "ExecStart=${exe}"
+    "WorkingDirectory=/var/lib/kelvor"
+    "StateDirectory=kelvor"
+    "Restart=on-failure"
+    "KillSignal=SIGTERM"
+    "StandardError=journal"
+    "WantedBy=multi-user.target")
+  string(FIND "${text}\n" "\n${line}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${unit} lacks the line \"${line}\":\n${text}")
+  endif()
+endforeach()
+if(text MATCHES "@[A-Z_]+@")
+  message(FATAL_ERROR "${unit} keeps a placeholder: ${CMAKE_MATCH_0}")
+endif()
+find_program(SYSTEMD_ANALYZE systemd-analyze)
+if(SYSTEMD_ANALYZE)
+  execute_process(COMMAND "${SYSTEMD_ANALYZE}" verify "${unit}" RESULT_VARIABLE result
+                  OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0 OR NOT output STREQUAL "")
+    message(FATAL_ERROR "systemd-analyze verify ${unit} (${result}):\n${output}")
+  endif()
+endif()
+
+# The first-start step, run as systemd runs it in the data directory: a new
+# installation gets the seed as velto.db and velto.bak; a directory that
+# still has velto.bak keeps its missing velto.db missing, for the operator.
+if(NOT text MATCHES "\nExecStartPre=([^\n]*)\n")
+  message(FATAL_ERROR "${unit} has no ExecStartPre")
+endif()
+set(step "${CMAKE_MATCH_1}")
+set(data "${PREFIX}/var-lib-kelvor")
+foreach(case new lost)
+  file(REMOVE_RECURSE "${data}")
+  file(MAKE_DIRECTORY "${data}")
+  if(case STREQUAL lost)
+    file(WRITE "${data}/velto.bak" "the hotel's own backup")
+  endif()
+  execute_process(COMMAND /bin/sh -c "${step}" WORKING_DIRECTORY "${data}" RESULT_VARIABLE result
+                  OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "ExecStartPre failed in a ${case} data directory (${result}):\n${output}")
+  endif()
+  if(case STREQUAL new)
+    foreach(name velto.db velto.bak)
+      execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${SEED}" "${data}/${name}"
+                      RESULT_VARIABLE differs)
+      if(differs)
+        message(FATAL_ERROR "a new data directory did not get the seed as ${name}")
+      endif()
+    endforeach()
+  else()
+    file(READ "${data}/velto.bak" backup)
+    if(EXISTS "${data}/velto.db" OR NOT backup STREQUAL "the hotel's own backup")
+      message(FATAL_ERROR "the first-start step touched a data directory that has its velto.bak")
+    endif()
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
