@@ -37,6 +37,7 @@ CDlgClient::CDlgClient(CKelvorDlg *server, QWidget *parent) : QDialog(parent), m
     m_list = new QTableWidget(this);
     m_list->setObjectName("1003");
     InsertColumns(m_list, kColumns, static_cast<int>(std::size(kColumns)));
+    FitWidthToColumns(m_list);
     QDialogButtonBox *buttons = OkCancelButtons(this, &QDialog::hide, &QDialog::hide);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
@@ -65,4 +66,5 @@ void CDlgClient::RefreshList()
                 loggedIn ? QStringLiteral("%1min").arg((now - client->m_loginTime) / 60) : QString());
         ++row;
     }
+    FitWidthToColumns(m_list);
 }

@@ -3,6 +3,30 @@
 #include "console/widgets/gui_text.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QAbstractItemDelegate>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <algorithm>
+
+namespace {
+
+// Whether the cell is too narrow for its text: the delegate's own measure (the
+// one resizing to contents uses), taken only when the text comes near the
+// cell's width, as the address table fills thousands of rows.
+int CellWidthFor(QTableWidget *list, QTableWidgetItem *item)
+{
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const int roughly = list->fontMetrics().horizontalAdvance(item->text()) + 2 * margin;
+    if (roughly + 4 < list->columnWidth(item->column()))
+        return roughly;
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.font = list->font();
+    return list->itemDelegate()->sizeHint(option, list->indexFromItem(item)).width();
+}
+
+} // namespace
 
 void InsertColumns(QTableWidget *list, const ListColumn *columns, int count)
 {
@@ -11,7 +35,7 @@ void InsertColumns(QTableWidget *list, const ListColumn *columns, int count)
         auto *header = new QTableWidgetItem(GuiText(columns[i].title));
         header->setTextAlignment(Qt::AlignCenter);
         list->setHorizontalHeaderItem(i, header);
-        list->setColumnWidth(i, columns[i].width);
+        list->setColumnWidth(i, std::max(columns[i].width, list->horizontalHeader()->sectionSizeHint(i)));
     }
     list->verticalHeader()->hide();
     list->setShowGrid(false);
@@ -31,4 +55,13 @@ void SetCell(QTableWidget *list, int row, int column, const QString &text)
         list->setItem(row, column, item);
     }
     item->setText(text);
+    if (const int needed = CellWidthFor(list, item); needed > list->columnWidth(column))
+        list->setColumnWidth(column, needed);
+}
+
+void FitWidthToColumns(QTableWidget *list)
+{
+    const int width = list->horizontalHeader()->length() + 2 * list->frameWidth() +
+                      list->verticalScrollBar()->sizeHint().width();
+    list->setMinimumWidth(std::max(list->minimumWidth(), width));
 }

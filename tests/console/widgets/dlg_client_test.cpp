@@ -4,6 +4,9 @@
 
 #include "console/widgets/dlg_client.h"
 
+#include <QHeaderView>
+#include <QAbstractItemDelegate>
+#include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <cstring>
 #include <ctime>
@@ -86,4 +89,30 @@ TEST_F(ClientListTest, LoginAndRemovalRefreshTheList)
     m_server->m_clients.clear();
     emit m_server->OnlineClientRemoved();
     EXPECT_EQ(m_dialog->List()->rowCount(), 0);
+}
+
+// Every title and every cell shows whole: a column is at least as wide as the
+// list's own measure of its texts (the login time, a long user name), and
+// never narrower than its width in the table above.
+TEST_F(ClientListTest, ColumnsFitTheirTexts)
+{
+    AddClient("前台接待员一号工作站", 12, "192.168.100.200", 65535, 3599);
+    AddClient("admin", 0, "10.0.0.6", 4002, 61);
+    m_dialog->RefreshList();
+    m_dialog->show();
+    Screenshot(m_dialog.get(), "online_users");
+    QTableWidget *list = m_dialog->List();
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.font = list->font();
+    const int widths[] = {42, 78, 60, 94, 50, 128, 60};
+    for (int c = 0; c < list->columnCount(); ++c) {
+        EXPECT_GE(list->columnWidth(c), widths[c]) << c;
+        EXPECT_GE(list->columnWidth(c), list->horizontalHeader()->sectionSizeHint(c))
+            << list->horizontalHeaderItem(c)->text().toStdString();
+        for (int r = 0; r < list->rowCount(); ++r)
+            EXPECT_GE(list->columnWidth(c), list->itemDelegate()->sizeHint(option, list->model()->index(r, c)).width())
+                << Cell(r, c).toStdString();
+    }
+    EXPECT_LE(list->horizontalHeader()->length(), list->viewport()->width()) << "no scrolling sideways";
 }
