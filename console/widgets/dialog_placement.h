@@ -22,13 +22,18 @@ inline void CentreOverParent(QWidget *dialog)
     }
 }
 
-// Wide enough for the caption in a title bar: the text in bold, as window
-// managers draw it, and room for the icon and three buttons beside it.
-inline void FitWidthToCaption(QWidget *dialog)
+// The width a title bar needs for the window's caption: the text in bold, as
+// window managers draw it, and room for the icon and three buttons beside it.
+inline int CaptionWidth(const QWidget *window)
 {
     constexpr int kTitleBarDecorations = 120;
-    QFont caption = dialog->font();
+    QFont caption = window->font();
     caption.setBold(true);
-    const int width = QFontMetrics(caption).horizontalAdvance(dialog->windowTitle()) + kTitleBarDecorations;
-    dialog->setMinimumWidth(std::max(dialog->minimumWidth(), width));
+    return QFontMetrics(caption).horizontalAdvance(window->windowTitle()) + kTitleBarDecorations;
+}
+
+// Wide enough for the caption in a title bar.
+inline void FitWidthToCaption(QWidget *dialog)
+{
+    dialog->setMinimumWidth(std::max(dialog->minimumWidth(), CaptionWidth(dialog)));
 }

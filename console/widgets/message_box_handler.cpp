@@ -1,11 +1,14 @@
 #include "console/widgets/message_box_handler.h"
 
+#include "console/widgets/dialog_placement.h"
 #include "console/widgets/gui_text.h"
 #include "platform/message_box.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 bool HasInteractiveDisplay()
 {
@@ -13,6 +16,19 @@ bool HasInteractiveDisplay()
     if (platformName == QLatin1String("offscreen") || platformName == QLatin1String("minimal"))
         return false;
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(std::string_view text, QMessageBox::StandardButtons buttons)
+{
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QCoreApplication::applicationName(),
+                                             platform::QStringFromGbk(text), buttons);
+    // QMessageBox sizes itself to its text and leaves the caption only a
+    // little room; a short text would cut the caption in the title bar. A
+    // spacer across the box's grid holds it as wide as the caption needs.
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout()))
+        grid->addItem(new QSpacerItem(CaptionWidth(box.get()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
 }
 
 namespace {
@@ -37,10 +53,9 @@ platform::MsgAnswer ShowBox(std::string_view text, platform::MsgButtons buttons,
         }
         return QMessageBox::Ok;
     };
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), platform::QStringFromGbk(text),
-                    standard);
-    box.setDefaultButton(toStandard(defaultAnswer));
-    switch (box.exec()) {
+    const auto box = MakeMessageBox(text, standard);
+    box->setDefaultButton(toStandard(defaultAnswer));
+    switch (box->exec()) {
     case QMessageBox::Ok: return MsgAnswer::Ok;
     case QMessageBox::Cancel: return MsgAnswer::Cancel;
     case QMessageBox::Yes: return MsgAnswer::Yes;
