@@ -152,16 +152,17 @@ void CKelvorDlg::LogReceiveBuffer()
 {
     if (!m_udpSocket)
         return;
-    // The kernel doubles what it accepts: an uncapped request shows as twice
-    // the bytes asked.
-    const int granted = m_udpSocket->ReceiveBufferBytes();
-    if (granted >= 2 * kReceiveBufferAsked)
+    // The kernel reports twice what it accepted (the other half covers its
+    // bookkeeping); the line speaks in the bytes of SO_RCVBUF and
+    // net.core.rmem_max, as the sysctl it names does.
+    const int granted = m_udpSocket->ReceiveBufferBytes() / 2;
+    if (granted >= kReceiveBufferAsked)
         std::snprintf(m_logText, sizeof m_logText, "UDP接收缓冲区%d字节", granted);
     else
         std::snprintf(m_logText, sizeof m_logText,
                       "UDP接收缓冲区仅%d字节(应为%d字节，受net.core.rmem_max限制)，报文高峰时会丢失: "
                       "请以root执行 sysctl -w net.core.rmem_max=%d",
-                      granted, 2 * kReceiveBufferAsked, kReceiveBufferAsked);
+                      granted, kReceiveBufferAsked, kReceiveBufferAsked);
     AddLog(m_logText);
 }
 
