@@ -60,6 +60,8 @@ protected:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("HOME"), Path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
+        // As under su or cron: no session's runtime directory.
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(Path());
         // unshare execs the server in place: the process is the server.
@@ -101,6 +103,7 @@ TEST_P(HeadlessProcessTest, LogsToStderrAndShutsDownInOrderOnASignal)
                                 "serving UDP 3338, TCP 40000, TCP 9766$"),
         QRegularExpression::MultilineOption)))
         << m_stderr.constData();
+    EXPECT_FALSE(m_stderr.contains("XDG_RUNTIME_DIR")) << m_stderr.constData();
     EXPECT_TRUE(QRegularExpression(kStamp + QStringLiteral(".*") +
                                        platform::QStringFromGbk("\\[Hotel\\] Phone: 未知的键，已忽略$"),
                                    QRegularExpression::MultilineOption)
