@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "support/test_home.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) __attribute__((weak));
 
@@ -15,6 +17,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s <corpus dir>\n", argv[0]);
         return 2;
     }
+    const TestHome home;
     if (LLVMFuzzerInitialize)
         LLVMFuzzerInitialize(&argc, &argv);
     QDir dir(QString::fromLocal8Bit(argv[1]));
