@@ -18,7 +18,8 @@ endif()
 set(exe "${PREFIX}/bin/kelvor-server")
 set(seed "${PREFIX}/share/kelvor/velto.bak")
 set(unit "${PREFIX}/lib/systemd/system/kelvor-server.service")
-foreach(file "${exe}" "${seed}" "${PREFIX}/share/kelvor/demo-hotel.conf" "${unit}")
+set(sysusers "${PREFIX}/lib/sysusers.d/kelvor.conf")
+foreach(file "${exe}" "${seed}" "${PREFIX}/share/kelvor/demo-hotel.conf" "${unit}" "${sysusers}")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not installed: ${file}\n${output}")
   endif()
@@ -38,6 +39,7 @@ endif()
 file(READ "${unit}" text)
 foreach(line
     "Type=simple"
+    "User=kelvor"
     "ExecStart=${exe}"
     "WorkingDirectory=/var/lib/kelvor"
     "StateDirectory=kelvor"
@@ -52,6 +54,10 @@ foreach(line
 endforeach()
 if(text MATCHES "@[A-Z_]+@")
   message(FATAL_ERROR "${unit} keeps a placeholder: ${CMAKE_MATCH_0}")
+endif()
+file(READ "${sysusers}" users)
+if(NOT users MATCHES "\nu kelvor - [^\n]* /var/lib/kelvor\n")
+  message(FATAL_ERROR "${sysusers} does not declare the user kelvor:\n${users}")
 endif()
 find_program(SYSTEMD_ANALYZE systemd-analyze)
 if(SYSTEMD_ANALYZE)
