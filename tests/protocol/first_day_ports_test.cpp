@@ -5,6 +5,10 @@
 // the running database.
 #include "workstation_fixture.h"
 
+#include "platform/gbk.h"
+
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 
 namespace {
@@ -111,4 +115,31 @@ TEST_F(FirstDayTest, BackupOfTheRunningDatabase)
                                 "SELECT count(*) FROM system_run_log WHERE MSG_CONTENT LIKE 'frontdesk%';")});
     ASSERT_TRUE(check.waitForFinished(20000));
     EXPECT_EQ(check.readAllStandardOutput(), QByteArray("ok\n1\n1\n")) << check.readAllStandardError().constData();
+}
+
+// The settings file as the README shows it, written by hand before a first
+// start: the addresses as HIWORD and LOWORD, the blanks of the names as %20.
+class FirstDaySettingsTest : public ServerTest {};
+
+TEST_F(FirstDaySettingsTest, HandWrittenSettingsFileIsRead)
+{
+    InstallSeed("velto.db");
+    const QString folder = Path(QStringLiteral("profile/") + platform::QStringFromGbk("应用程序向导生成的本地应用程序"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile file(folder + QStringLiteral("/kelvor-server.conf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Network%20Configuration]\n"
+               "RCU%20IP%20ADDRESS%20HIWORD=2580\n"
+               "RCU%20IP%20ADDRESS%20LOWORD=65535\n"
+               "HMS%20IP%20ADDRESS%20HIWORD=2580\n"
+               "HMS%20IP%20ADDRESS%20LOWORD=5\n"
+               "HMS%20UDP%20PORT%20NUM=1500\n"
+               "GATEWAY%20IP%20ADDRESS%20HIWORD=2580\n"
+               "GATEWAY%20IP%20ADDRESS%20LOWORD=1\n");
+    file.close();
+    CKelvorDlg &server = Start();
+    EXPECT_EQ(server.m_rcuBroadcastIp, 0x0A14FFFFu); // 10.20.255.255
+    EXPECT_EQ(server.m_hmsIp, 0x0A140005u);          // 10.20.0.5
+    EXPECT_EQ(server.m_hmsPort, 1500);
+    EXPECT_EQ(server.m_gatewayAddr, 0x0A140001u); // 10.20.0.1
 }
