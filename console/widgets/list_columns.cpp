@@ -2,18 +2,18 @@
 
 #include "console/widgets/gui_text.h"
 
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QScrollBar>
-#include <QAbstractItemDelegate>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <algorithm>
 
 namespace {
 
-// Whether the cell is too narrow for its text: the delegate's own measure (the
-// one resizing to contents uses), taken only when the text comes near the
-// cell's width, as the address table fills thousands of rows.
+// The width the cell's text needs: the delegate's own measure (the one
+// resizing to contents uses), taken only when the text comes near the
+// column's width, as the address table fills thousands of rows.
 int CellWidthFor(QTableWidget *list, QTableWidgetItem *item)
 {
     const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;

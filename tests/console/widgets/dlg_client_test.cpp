@@ -4,8 +4,8 @@
 
 #include "console/widgets/dlg_client.h"
 
-#include <QHeaderView>
 #include <QAbstractItemDelegate>
+#include <QHeaderView>
 #include <QStyleOptionViewItem>
 #include <QTableWidget>
 #include <cstring>
