@@ -49,8 +49,10 @@ void CKelvorDlg::PushToLoggedInClients(const CMsg &msg)
 // a room changed by its own checks is pushed in a later pass.
 void CKelvorDlg::ScanRooms()
 {
-    if (!m_monitor) {
+    if (!m_monitor)
         m_monitor = std::make_unique<RoomMonitorStorage>(&m_db);
+    // A pass that comes before start-up has built the hotel finds no rooms.
+    if (m_monitor->rooms.empty()) {
         CHotel::RoomWalker walk(m_hotel);
         for (CRoom *room = walk.First(); room; room = walk.Next())
             m_monitor->rooms.push_back(room);
