@@ -124,6 +124,19 @@ std::vector<uint8_t> LoginFrame()
     return f;
 }
 
+// A keep-alive (0x04), which a workstation sends well within the 50 s after
+// which the server forgets it.
+std::vector<uint8_t> KeepAliveFrame()
+{
+    std::vector<uint8_t> f(22, 0);
+    f[1] = 22;
+    std::memcpy(f.data() + 2, "ZOLP", 4);
+    f[6] = 1;
+    f[7] = 2;
+    f[15] = 0x04;
+    return f;
+}
+
 // A full status report as a new room holds its states, with DND and door set.
 void FullReport(uint8_t *f, const RoomKey &k, int dnd, int door)
 {
@@ -355,8 +368,11 @@ int RunHotel(int rooms, double seconds)
         uint32_t random = 12345;
         const auto start = Clock::now();
         const int64_t ticks = static_cast<int64_t>((seconds + kWarmUp) * 100);
+        const std::vector<uint8_t> keepAlive = KeepAliveFrame();
         for (int64_t tick = 0; tick < ticks && !stop; ++tick) {
             const int second = static_cast<int>(tick / 100);
+            if (tick % 1000 == 0)
+                SendTo(station, keepAlive.data(), keepAlive.size(), serverPort);
             if (second >= kWarmUp)
                 warm = true;
             const int from = static_cast<int>(tick % 100) * rooms / 100, to = static_cast<int>(tick % 100 + 1) * rooms / 100;
