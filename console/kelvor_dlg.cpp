@@ -26,6 +26,8 @@ CKelvorDlg::CKelvorDlg(const ServerPorts &ports, QObject *parent) : QObject(pare
     connect(&m_batchTimer, &QTimer::timeout, this, [this] { m_db.CommitBatch(); });
     m_db.EnableGroupCommit([this](const database::BatchLoss &loss) { LogBatchLoss(loss); },
                            [this] { m_batchTimer.start(); });
+    m_monitorPassTimer.setSingleShot(true);
+    m_monitorPassTimer.setInterval(kPendingPassInterval);
     for (int id = 0; id < 4; ++id)
         connect(&m_timers[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
 }
@@ -166,6 +168,7 @@ void CKelvorDlg::OnDestroy()
         m_pmsThread->wait();
     for (QTimer &timer : m_timers)
         timer.stop();
+    m_monitorPassTimer.stop();
     if (m_mode != StartMode::NotStarted)
         ShutdownServer();
 }

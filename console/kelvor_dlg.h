@@ -353,6 +353,9 @@ private:
     bool m_inIdlePass = false;
     std::array<QTimer, 4> m_timers;
     QTimer m_batchTimer; // commits a batch of writes that has grown old
+    // Wakes the event loop while rooms are still marked changed; its idle
+    // hook then runs the next monitor pass.
+    QTimer m_monitorPassTimer;
     QStringListModel m_logModel;
     QItemSelectionModel m_logSelection{&m_logModel};
     std::vector<RoomListItem> m_roomList;

@@ -4,6 +4,7 @@
 #include "platform/archive.h"
 #include "platform/gbk.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -188,17 +189,19 @@ std::string CRoom::GetDisplayName() const
     return text;
 }
 
-void CRoom::StorePolledPmsState(int32_t state)
+bool FanCoilSlots::AnyPresentOutside(int32_t low, int32_t high) const
 {
-    m_polledPmsState.store(state, std::memory_order_relaxed);
-    m_pmsChangeMark.store(2, std::memory_order_release);
-}
-
-bool CRoom::TakePolledPmsChange(int32_t &state)
-{
-    if (m_pmsChangeMark.load(std::memory_order_acquire) == 0)
-        return false;
-    m_pmsChangeMark.exchange(0, std::memory_order_acquire);
-    state = m_polledPmsState.load(std::memory_order_relaxed);
-    return true;
+    if (!m_boundsKnown) {
+        m_anyPresent = false;
+        for (int slot = 0; slot < kInUse; ++slot) {
+            const stFanCoilUnit &unit = m_units[slot];
+            if (unit.present != 1)
+                continue;
+            m_lowest = m_anyPresent ? std::min(m_lowest, unit.curTemp) : unit.curTemp;
+            m_highest = m_anyPresent ? std::max(m_highest, unit.curTemp) : unit.curTemp;
+            m_anyPresent = true;
+        }
+        m_boundsKnown = true;
+    }
+    return m_anyPresent && (m_lowest < low || m_highest > high);
 }

@@ -26,10 +26,90 @@ struct stFanCoilUnit {
 };
 static_assert(sizeof(stFanCoilUnit) == 44);
 
+// The fan-coil slots of a room. The room monitor asks every pass whether a
+// unit present in a slot in use is outside the temperature range; that is
+// answered from the lowest and highest temperature of those units, worked
+// out again only after the slots were open to writing: every non-const
+// access (a slot, or the slots as a pointer) forgets them. A pointer taken
+// for writing is used within the handler that took it. The bounds follow
+// the slots in memory, so a byte copy of the whole keeps the two together.
+class FanCoilSlots {
+public:
+    static constexpr int kSlots = 32;
+    static constexpr int kInUse = 16; // the slots that are filled, copied and sent
+
+    stFanCoilUnit &operator[](int slot)
+    {
+        m_boundsKnown = false;
+        return m_units[slot];
+    }
+    const stFanCoilUnit &operator[](int slot) const { return m_units[slot]; }
+    operator stFanCoilUnit *()
+    {
+        m_boundsKnown = false;
+        return m_units;
+    }
+    operator const stFanCoilUnit *() const { return m_units; }
+
+    // True when a unit present in slots 0..kInUse-1 has a current
+    // temperature below low or above high (both bounds are allowed values).
+    bool AnyPresentOutside(int32_t low, int32_t high) const;
+
+private:
+    stFanCoilUnit m_units[kSlots];
+    mutable bool m_boundsKnown = false;
+    mutable bool m_anyPresent = false;
+    mutable int32_t m_lowest = 0, m_highest = 0;
+};
+
+// The PMS poller's hand-over in one atomic word, so that a polled state and
+// its mark are always stored and taken together: the state in the low 32
+// bits, the mark (2: a change the monitor has not taken yet) in the high 32.
+class PolledPmsWord {
+public:
+    static constexpr int32_t kMarked = 2;
+
+    void Store(int32_t state)
+    {
+        m_word.store(uint64_t{kMarked} << 32 | static_cast<uint32_t>(state), std::memory_order_release);
+    }
+    // Clears the mark and gives the state stored with it; false when unmarked.
+    bool Take(int32_t &state)
+    {
+        if (Mark(m_word.load(std::memory_order_relaxed)) == 0)
+            return false;
+        const uint64_t taken = m_word.fetch_and(0xFFFFFFFFu, std::memory_order_acquire);
+        if (Mark(taken) == 0)
+            return false;
+        state = State(taken);
+        return true;
+    }
+    uint64_t Load(std::memory_order order) const { return m_word.load(order); }
+    static int32_t State(uint64_t word) { return static_cast<int32_t>(static_cast<uint32_t>(word)); }
+    static int32_t Mark(uint64_t word) { return static_cast<int32_t>(word >> 32); }
+
+private:
+    std::atomic<uint64_t> m_word{0};
+};
+
+// One half of the word above, read as the field it stands for.
+class PolledPmsField {
+public:
+    PolledPmsField(const PolledPmsWord &word, int32_t (*half)(uint64_t)) : m_word(word), m_half(half) {}
+    PolledPmsField(const PolledPmsField &) = delete;
+    PolledPmsField &operator=(const PolledPmsField &) = delete;
+    int32_t load(std::memory_order order = std::memory_order_seq_cst) const { return m_half(m_word.Load(order)); }
+    operator int32_t() const { return load(); }
+
+private:
+    const PolledPmsWord &m_word;
+    int32_t (*m_half)(uint64_t);
+};
+
 class CRoom : public CObject {
 public:
-    static constexpr int kFanCoilSlots = 32;
-    static constexpr int kFanCoilsInUse = 16; // the slots that are filled, copied and sent
+    static constexpr int kFanCoilSlots = FanCoilSlots::kSlots;
+    static constexpr int kFanCoilsInUse = FanCoilSlots::kInUse;
     static constexpr size_t kNameSize = 30;
     static constexpr size_t kDeviceTableSize = 41;
     // The longest text form: every decimal line at its widest.
@@ -60,12 +140,12 @@ public:
     // The name, or floor and room number as "%d%02d" when it has none.
     std::string GetDisplayName() const;
 
-    // The PMS poller's hand-over: it stores the state, then the mark (release);
-    // the monitor takes the mark (acquire) and then reads the state, so it
-    // never acts on a mark without the state that goes with it.
-    void StorePolledPmsState(int32_t state);
+    // The PMS poller's hand-over: the state and its mark go in one atomic
+    // store, and the monitor takes them in one atomic step, so a state
+    // stored while the monitor takes the last one is delivered once, later.
+    void StorePolledPmsState(int32_t state) { m_polledPms.Store(state); }
     // True when a change was marked; clears the mark and gives the state.
-    bool TakePolledPmsChange(int32_t &state);
+    bool TakePolledPmsChange(int32_t &state) { return m_polledPms.Take(state); }
 
     int32_t m_buildNum;
     int32_t m_floorNum;
@@ -75,9 +155,10 @@ public:
     int32_t m_spare2 = 0;
     int32_t m_rcuStatus = 0;
     int32_t m_pmsState = 0;
-    std::atomic<int32_t> m_polledPmsState{0}; // written by the PMS poller thread
+    PolledPmsWord m_polledPms; // written by the PMS poller thread
+    PolledPmsField m_polledPmsState{m_polledPms, PolledPmsWord::State};
     int32_t m_fanCoilChanged = 0;
-    std::atomic<int32_t> m_pmsChangeMark{0}; // 2: poller saw a change; written by the poller thread
+    PolledPmsField m_pmsChangeMark{m_polledPms, PolledPmsWord::Mark}; // 2: poller saw a change
     uint16_t m_spare3 = 0;
     char m_name[kNameSize] = {}; // GBK, at most 29 bytes and a zero
     int32_t m_changed = 0;
@@ -105,7 +186,7 @@ public:
     int32_t m_runTime = 0;
     uint32_t m_reportDword = 0;
     int32_t m_spare5 = 0;
-    stFanCoilUnit m_fanCoils[kFanCoilSlots];
+    FanCoilSlots m_fanCoils;
     uint8_t m_rcuIdent[4] = {};
 
     // The reported states; the report-byte words hold the byte at that

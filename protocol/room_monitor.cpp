@@ -31,16 +31,6 @@ bool PmsStateEvent(int pmsType, int32_t state, EventKind &kind)
     return true;
 }
 
-bool OutOfRange(const CRoom &room, int low, int high)
-{
-    for (int slot = 0; slot < CRoom::kFanCoilsInUse; ++slot) {
-        const stFanCoilUnit &unit = room.m_fanCoils[slot];
-        if (unit.present == 1 && (unit.curTemp < low || unit.curTemp > high))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 void CKelvorDlg::PushToLoggedInClients(const CMsg &msg)
@@ -53,36 +43,60 @@ void CKelvorDlg::PushToLoggedInClients(const CMsg &msg)
             SendUdp(length, client->m_peerPort, client->m_peerAddress.c_str());
 }
 
+// Every pass looks at every room: offline, PMS change, temperature range
+// and door. Changed rooms are pushed as the pace allows, the walk starting
+// at the room after the last one pushed, so none waits behind the others;
+// a room changed by its own checks is pushed in a later pass.
 void CKelvorDlg::ScanRooms()
 {
     if (!m_monitor)
         m_monitor = std::make_unique<RoomMonitorStorage>(&m_db);
+    // A pass that comes before start-up has built the hotel finds no rooms.
+    if (m_monitor->rooms.empty()) {
+        CHotel::RoomWalker walk(m_hotel);
+        for (CRoom *room = walk.First(); room; room = walk.Next())
+            m_monitor->rooms.push_back(room);
+    }
     const int64_t now = Now();
-    for (CRoom *room = m_hotel.GetFirstRoom(); room; room = m_hotel.GetNextRoom()) {
-        // One changed room per pass: a burst drains over several passes,
-        // and the event rows below are never held up by it.
-        if (room->m_changed == 1) {
-            room->m_changed = 0;
+    const std::vector<CRoom *> &rooms = m_monitor->rooms;
+    const size_t count = rooms.size();
+    const bool polledPms = IsPolledPmsType(m_pmsType);
+    const int allowance = m_monitor->pace.Allowance(RoomPushPace::Clock::now());
+    int pushes = 0;
+    size_t lastPushed = 0;
+    bool stillChanged = false;
+    for (size_t step = 0, at = m_monitor->walkStart; step < count; ++step, at = at + 1 == count ? 0 : at + 1) {
+        CRoom &room = *rooms[at];
+        if (room.m_changed == 1 && pushes < allowance) {
+            room.m_changed = 0;
             CMsg &msg = *GetScratchMsg();
             msg.m_type = MSG_ROOM_STATE;
-            msg.m_room = *room;
+            msg.m_room = room;
             PushToLoggedInClients(msg);
-            break;
+            ++pushes;
+            lastPushed = at;
         }
-        if (room->m_online == 1 && now - room->m_lastHeard > kOfflineAfter) {
-            room->m_online = 0;
-            room->m_changed = 1;
+        if (room.m_online == 1 && now - room.m_lastHeard > kOfflineAfter) {
+            room.m_online = 0;
+            room.m_changed = 1;
         }
-        if (IsPolledPmsType(m_pmsType))
-            HandlePolledPmsChange(*room);
-        const bool outOfRange = OutOfRange(*room, m_rangeLow, m_rangeHigh);
-        if (outOfRange ? room->m_rangeAlarm == 0 : room->m_rangeAlarm == 1) {
-            room->m_rangeAlarm = outOfRange ? 1 : 0;
-            room->m_changed = 1;
+        if (polledPms)
+            HandlePolledPmsChange(room);
+        const bool outOfRange = room.m_fanCoils.AnyPresentOutside(m_rangeLow, m_rangeHigh);
+        if (outOfRange ? room.m_rangeAlarm == 0 : room.m_rangeAlarm == 1) {
+            room.m_rangeAlarm = outOfRange ? 1 : 0;
+            room.m_changed = 1;
         }
-        CheckDoorAlarm(*room, now);
+        CheckDoorAlarm(room, now);
+        stillChanged = stillChanged || room.m_changed == 1;
+    }
+    if (pushes > 0) {
+        m_monitor->pace.Spend(pushes);
+        m_monitor->walkStart = lastPushed + 1 == count ? 0 : lastPushed + 1;
     }
     PushNewEvents();
+    if (stillChanged && !m_monitorPassTimer.isActive())
+        m_monitorPassTimer.start();
 }
 
 // Event rows of the PMS step do not set the new-event flag: they reach the

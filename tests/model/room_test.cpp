@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -351,4 +352,77 @@ TEST(RoomPmsHandOver, MonitorSeesTheStateThatCameWithTheMark)
     }
     poller.join();
     EXPECT_TRUE(ordered);
+}
+
+// The hand-over under load: a take never gives a state twice, nor one older
+// than the state taken before it, and the last state stored is always taken.
+// A take that split the mark from its state could meet a store in between.
+TEST(RoomPmsHandOver, NoStateIsTakenTwiceAndTheLastIsNeverLost)
+{
+    constexpr int32_t kStores = 2000000;
+    for (int round = 0; round < 20; ++round) {
+        CRoom room;
+        std::atomic<bool> done{false};
+        std::thread poller([&] {
+            for (int32_t v = 1; v <= kStores; ++v) {
+                room.StorePolledPmsState(v);
+                for (int32_t spin = 0; spin < (v & 15); ++spin)
+                    std::atomic_signal_fence(std::memory_order_seq_cst);
+            }
+            done = true;
+        });
+        int32_t last = 0;
+        int64_t twice = 0, older = 0;
+        for (;;) {
+            const bool finished = done;
+            int32_t v = 0;
+            while (room.TakePolledPmsChange(v)) {
+                twice += v == last;
+                older += v < last;
+                last = v;
+            }
+            if (finished)
+                break;
+        }
+        poller.join();
+        ASSERT_EQ(twice, 0) << "round " << round;
+        ASSERT_EQ(older, 0) << "round " << round;
+        ASSERT_EQ(last, kStores) << "round " << round;
+    }
+}
+
+// The question the monitor asks every pass is answered from the bounds of
+// the units present in the slots in use; every way of writing the slots
+// brings the bounds up to date, and the range is the caller's.
+TEST(RoomFanCoils, OutOfRangeFollowsEveryWriteOfTheSlots)
+{
+    CRoom room;
+    EXPECT_FALSE(room.m_fanCoils.AnyPresentOutside(5, 40));
+    room.m_fanCoils[3].present = 1;
+    room.m_fanCoils[3].curTemp = 41;
+    EXPECT_TRUE(room.m_fanCoils.AnyPresentOutside(5, 40));
+    EXPECT_FALSE(room.m_fanCoils.AnyPresentOutside(5, 41)) << "a new range, the same units";
+    room.m_fanCoils[7].present = 1;
+    room.m_fanCoils[7].curTemp = 4;
+    EXPECT_TRUE(room.m_fanCoils.AnyPresentOutside(5, 41));
+    EXPECT_FALSE(room.m_fanCoils.AnyPresentOutside(4, 41));
+
+    stFanCoilUnit *units = room.m_fanCoils; // as a report handler writes them
+    units[3].present = 0;
+    units[7].curTemp = 20;
+    EXPECT_FALSE(room.m_fanCoils.AnyPresentOutside(5, 40));
+
+    CRoom source;
+    source.m_fanCoils[15].present = 1;
+    source.m_fanCoils[15].curTemp = -3;
+    source.m_fanCoils[16].present = 1; // not in use: not looked at
+    source.m_fanCoils[16].curTemp = 99;
+    ASSERT_TRUE(source.m_fanCoils.AnyPresentOutside(5, 40));
+    room = source;
+    EXPECT_TRUE(room.m_fanCoils.AnyPresentOutside(5, 40));
+    EXPECT_FALSE(room.m_fanCoils.AnyPresentOutside(-3, 40));
+
+    const CRoom fresh;
+    std::memcpy(room.m_fanCoils, fresh.m_fanCoils, sizeof room.m_fanCoils);
+    EXPECT_FALSE(room.m_fanCoils.AnyPresentOutside(5, 40));
 }

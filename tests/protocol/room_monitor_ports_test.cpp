@@ -1,13 +1,23 @@
-// The room monitor's passes: one changed room pushed per pass, the offline
-// rule, the PMS change step, the range and door latches and the event pushes,
-// seen by a logged-in workstation and a room unit on loopback.
+// The room monitor's passes: the changed rooms pushed, the offline rule, the
+// PMS change step, the range and door latches and the event pushes, seen by
+// a logged-in workstation and a room unit on loopback.
+#include "report_fixture.h"
 #include "workstation_fixture.h"
 
 #include "platform/gbk.h"
 #include "protocol/crc.h"
+#include "protocol/udp_socket.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QStringListModel>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <atomic>
+#include <functional>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -49,7 +59,9 @@ protected:
     QUdpSocket *m_ws = nullptr;
 };
 
-TEST_F(RoomMonitorTest, OneChangedRoomPerPassInWalkOrder)
+// Every pass pushes the changed rooms and looks at every room; a room its
+// own checks mark changed is pushed by a later pass.
+TEST_F(RoomMonitorTest, EveryRoomIsLookedAtInEveryPass)
 {
     CRoom &later = Room(2, 1, 1), &first = Room(1, 2, 5), &beyond = Room(2, 1, 2);
     later.m_changed = 1;
@@ -66,27 +78,22 @@ TEST_F(RoomMonitorTest, OneChangedRoomPerPassInWalkOrder)
 
     Pass();
     auto pushed = Pushed();
-    ASSERT_EQ(pushed.size(), 1u);
+    ASSERT_EQ(pushed.size(), 2u);
     EXPECT_EQ(ReplyCode(pushed[0]), 0x87);
     EXPECT_EQ(ReplyTag(pushed[0]), 0xFFFF);
     EXPECT_EQ(ReplyPayload(pushed[0]), RoomText(first));
+    EXPECT_EQ(ReplyPayload(pushed[1]), RoomText(later));
     EXPECT_EQ(first.m_changed, 0);
-    EXPECT_EQ(later.m_changed, 1);
-    EXPECT_EQ(beyond.m_online, 1) << "rooms after the pushed one are not looked at";
+    EXPECT_EQ(later.m_changed, 0);
+    EXPECT_EQ(beyond.m_online, 0) << "rooms after the pushed ones are looked at too";
+    EXPECT_EQ(beyond.m_changed, 1);
 
-    Pass();
-    pushed = Pushed();
-    ASSERT_EQ(pushed.size(), 1u);
-    EXPECT_EQ(ReplyPayload(pushed[0]), RoomText(later));
-    EXPECT_EQ(beyond.m_online, 1);
-
-    Pass(); // now the walk reaches the silent room
-    EXPECT_TRUE(Pushed().empty());
-    EXPECT_EQ(beyond.m_online, 0);
     Pass();
     pushed = Pushed();
     ASSERT_EQ(pushed.size(), 1u);
     EXPECT_EQ(ReplyPayload(pushed[0]), RoomText(beyond));
+    Pass();
+    EXPECT_TRUE(Pushed().empty());
     EXPECT_TRUE(Drain(idle).empty());
 }
 
@@ -321,7 +328,7 @@ TEST_F(RoomMonitorTest, NewEventRowsArePushedAndTheIndexAdvances)
     EXPECT_EQ(ReplyPayload(pushed[1]), QByteArray(text, expected.FormatText(text, sizeof text)));
 }
 
-// Ending the walk at the pushed room does not hold up the new event rows.
+// Pushing a room does not hold up the new event rows.
 TEST_F(RoomMonitorTest, ThePassThatPushesARoomAlsoPushesTheNewEvents)
 {
     m_server->m_lastEventIndex = static_cast<uint64_t>(QueryInt("select max(MSG_INDEX) as v from event_msg_list"));
@@ -388,5 +395,323 @@ TEST_F(RoomMonitorTest, AlarmOptionsHoldOutOfRangeValues)
         EXPECT_EQ(m_server->m_doorAlarmDelay, c.read) << c.value;
         EXPECT_EQ(m_server->m_rangeLow, c.read) << c.value;
         EXPECT_EQ(m_server->m_rangeHigh, c.read) << c.value;
+    }
+}
+
+// The range latch follows the units as the full reports store them, and the
+// range as timer 0 reloads it.
+TEST_F(RoomMonitorTest, RangeLatchFollowsStoredUnitsAndNewLimits)
+{
+    QUdpSocket &unit = m_roomUnits;
+    CRoom &room = Room(1, 2, 5);
+    auto report = [&](int temp) {
+        TestFrame frame = QuietFullReport(1, 2, 5);
+        frame.Set(30, 1).Set(36, static_cast<uint8_t>(temp));
+        ASSERT_EQ(unit.writeDatagram(frame.Bytes(), QHostAddress::LocalHost, ServerUdpPort()), frame.Bytes().size());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return room.m_fanCoils[0].curTemp == temp; }, 2000));
+    };
+    const auto setHigh = [&](int high) {
+        SeedExec("update sysoptions set Value = '" + std::to_string(high) + "' where Optioncode = 15");
+        m_server->OnTimer(0);
+    };
+    report(30);
+    Pass();
+    EXPECT_EQ(room.m_rangeAlarm, 0);
+    report(41);
+    Pass();
+    EXPECT_EQ(room.m_rangeAlarm, 1);
+    setHigh(45);
+    Pass();
+    EXPECT_EQ(room.m_rangeAlarm, 0);
+    setHigh(35);
+    Pass();
+    EXPECT_EQ(room.m_rangeAlarm, 1);
+    report(30);
+    Pass();
+    EXPECT_EQ(room.m_rangeAlarm, 0);
+}
+
+// The poller stores while passes run: each state the monitor takes, as its
+// log line shows it, was stored after the one it took before, and the last
+// one stored is taken.
+TEST_F(RoomMonitorTest, StatesStoredWhilePassesRunAreDeliveredOnce)
+{
+    m_server->m_pmsType = kPmsZhongruan;
+    CRoom &room = Room(1, 2, 3);
+    room.m_rcuIp = 0x7F000001;
+    constexpr int kStores = 20000;
+    std::vector<int> taken;
+    QStringListModel &log = m_server->LogModel();
+    // Each line is written into the row appended for it.
+    QObject::connect(&log, &QAbstractItemModel::dataChanged, [&](const QModelIndex &first, const QModelIndex &end) {
+        for (int row = first.row(); row <= end.row(); ++row) {
+            const QString line = log.data(log.index(row)).toString();
+            const qsizetype arrow = line.lastIndexOf(QStringLiteral("->"));
+            if (arrow > 0)
+                taken.push_back(line.mid(arrow + 2).chopped(1).toInt());
+        }
+    });
+    std::atomic<bool> done{false};
+    std::thread poller([&] {
+        for (int i = 1; i <= kStores; ++i) {
+            room.StorePolledPmsState(i);
+            for (int spin = 0; spin < (i & 63) * 4; ++spin)
+                std::atomic_signal_fence(std::memory_order_seq_cst);
+        }
+        done = true;
+    });
+    while (!done)
+        Pass();
+    poller.join();
+    Pass();
+    Pass();
+    ASSERT_FALSE(taken.empty());
+    for (size_t i = 1; i < taken.size(); ++i)
+        ASSERT_GT(taken[i], taken[i - 1]) << "take " << i << " of " << taken.size();
+    EXPECT_EQ(taken.back(), kStores);
+    Drain(m_roomUnits);
+}
+
+namespace {
+
+// The hotel at the scale it is built for: 4 buildings of 10 floors of 50
+// rooms, 2,000 rooms in service, walked building by building.
+constexpr int kBuilds = 4, kFloors = 10, kRoomsPerFloor = 50;
+constexpr int kScaleRooms = kBuilds * kFloors * kRoomsPerFloor;
+
+std::string ScaleHotelConf()
+{
+    std::string text = "[Hotel]\nName=Scale\n[Layout]\n";
+    int item = 0;
+    for (int build = 1; build <= kBuilds; ++build)
+        for (int floor = 1; floor <= kFloors; ++floor)
+            text += "item" + std::to_string(++item) + "=" + std::to_string(build) + " " + std::to_string(floor) +
+                    " " + std::to_string(kRoomsPerFloor) + "\n";
+    return text;
+}
+
+struct RoomKey {
+    int build, floor, room;
+    bool operator==(const RoomKey &) const = default;
+};
+
+RoomKey KeyOf(int walkIndex)
+{
+    return {1 + walkIndex / (kFloors * kRoomsPerFloor), 1 + walkIndex / kRoomsPerFloor % kFloors,
+            walkIndex % kRoomsPerFloor};
+}
+
+// Lines 1..3 and 14 of a pushed room: its numbers and its door alarm.
+struct PushedRoom {
+    RoomKey key;
+    int doorAlarm;
+};
+
+PushedRoom ParsePush(const QByteArray &reply)
+{
+    const QList<QByteArray> lines = ReplyPayload(reply).split('\n');
+    if (lines.size() < 14)
+        return {{-1, -1, -1}, -1};
+    return {{lines[0].toInt(), lines[1].toInt(), lines[2].toInt()}, lines[13].toInt()};
+}
+
+} // namespace
+
+class HotelScaleMonitorTest : public RoomMonitorTest {
+protected:
+    void BeforeStart() override { WriteHotelConf(ScaleHotelConf()); }
+    void SetUp() override
+    {
+        RoomMonitorTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        ASSERT_EQ(m_server->m_hotel.GetTotalRooms(), kScaleRooms);
+        // Room pushes come faster than a test reads them between its steps.
+        m_ws->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+        m_roomUnits.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    }
+
+    CRoom &RoomAt(int walkIndex)
+    {
+        const RoomKey k = KeyOf(walkIndex);
+        return Room(k.build, k.floor, k.room);
+    }
+
+    // One second of the hotel: every room unit reports (from the room units'
+    // socket, so the rooms learn where their unit is); rooms in this second's
+    // 5% toggle do-not-disturb, and the doors of the first and last room
+    // stand open. The reports come in bursts; after each the idle hook runs
+    // once, as the event loop runs it. Then the event loop runs on its own
+    // for a moment, with every pass it gives.
+    void ReportRound()
+    {
+        m_now += 1;
+        ++m_round;
+        constexpr int kBurst = 200;
+        for (int i = 0; i < kScaleRooms; ++i) {
+            const RoomKey k = KeyOf(i);
+            TestFrame frame = QuietFullReport(k.build, k.floor, k.room);
+            // One block of 100 rooms in walk order crosses a multiple of 20 each round.
+            frame.Set(47, static_cast<uint8_t>((i / (kScaleRooms / 20) + m_round) / 20 % 2));
+            if (i == 0 || i == kScaleRooms - 1)
+                frame.Set(49, 1);
+            m_roomUnits.writeDatagram(frame.Bytes(), QHostAddress::LocalHost, ServerUdpPort());
+            if ((i + 1) % kBurst == 0) {
+                HandleEverythingSent();
+                Pass();
+                Collect();
+            }
+        }
+        RunEventLoopUntil([] { return false; }, 50);
+    }
+    // The server's own event loop with every idle pass it gives, until the
+    // condition holds (looked at every 20 ms) or the time is up.
+    bool RunEventLoopUntil(const std::function<bool()> &condition, int timeoutMs)
+    {
+        const int level = m_server->m_idleLoopLevel;
+        m_server->m_idleLoopLevel = -1;
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+            Collect();
+            if (condition())
+                loop.quit();
+        });
+        look.start(20);
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        m_server->m_idleLoopLevel = level;
+        Collect();
+        return condition();
+    }
+    // The server reads one datagram each time round its event loop.
+    void HandleEverythingSent()
+    {
+        const QDeadlineTimer deadline(10000);
+        while (m_server->m_udpSocket->hasPendingDatagrams() && !deadline.hasExpired())
+            QCoreApplication::processEvents();
+        EXPECT_FALSE(m_server->m_udpSocket->hasPendingDatagrams());
+    }
+    void Collect()
+    {
+        for (const QByteArray &f : Drain(*m_ws))
+            if (ReplyCode(f) == 0x87)
+                m_pushes.push_back(ParsePush(f));
+        for (const QByteArray &f : Drain(m_roomUnits))
+            if (f.size() == 28 && (static_cast<uint8_t>(f[15]) << 8 | static_cast<uint8_t>(f[16])) == 0x000C)
+                m_stateCommands.push_back({{f[18], f[19], f[20]}, static_cast<uint8_t>(f[23])});
+    }
+    int RowsOf(const RoomKey &k, const std::string &what)
+    {
+        return EventRows(what + " and BUILD_NUM = " + std::to_string(k.build) + " and FLOOR_NUM = " +
+                         std::to_string(k.floor) + " and ROOM_NUM = " + std::to_string(k.room));
+    }
+    bool PushedWithDoorAlarm(const RoomKey &k) const
+    {
+        for (const PushedRoom &p : m_pushes)
+            if (p.key == k && p.doorAlarm == 1)
+                return true;
+        return false;
+    }
+
+    int m_round = 0;
+    std::vector<PushedRoom> m_pushes;
+    struct StateCommand {
+        RoomKey key;
+        int state;
+    };
+    std::vector<StateCommand> m_stateCommands;
+};
+
+TEST_F(HotelScaleMonitorTest, DoorAlarmsOfTheFirstAndLastRoomWhileRoomsChangeEveryRound)
+{
+    SeedExec("update sysoptions set Value = '3' where Optioncode = 13");
+    m_server->OnTimer(0);
+    const RoomKey first = KeyOf(0), last = KeyOf(kScaleRooms - 1);
+    const std::string doorAlarm = "MSG_TYPE = 18";
+    // The doors open in round 1 and are overdue from round 5 on.
+    for (int round = 0; round < 12 && !(RowsOf(first, doorAlarm) == 1 && RowsOf(last, doorAlarm) == 1); ++round)
+        ReportRound();
+    ReportRound();
+    EXPECT_EQ(RowsOf(first, doorAlarm), 1);
+    EXPECT_EQ(RowsOf(last, doorAlarm), 1);
+    EXPECT_GE(EventRows("MSG_TYPE in (9, 10)"), m_round * kScaleRooms / 20) << "rooms changed every round";
+    // The rounds came faster than seconds; the pushes keep their own pace.
+    EXPECT_TRUE(RunEventLoopUntil([&] { return PushedWithDoorAlarm(first) && PushedWithDoorAlarm(last); }, 20000));
+    EXPECT_EQ(RowsOf(first, doorAlarm), 1);
+    EXPECT_EQ(RowsOf(last, doorAlarm), 1);
+}
+
+class HotelScalePmsTest : public HotelScaleMonitorTest {
+protected:
+    void BeforeStart() override
+    {
+        HotelScaleMonitorTest::BeforeStart();
+        SetSetting("Interface Configuration/HMS INTERFACE", kPmsZhongruan);
+    }
+};
+
+TEST_F(HotelScalePmsTest, OutsideRmstateChangeOfTheLastRoomReachesItsUnit)
+{
+    ASSERT_NE(m_server->m_pmsThread, nullptr);
+    const RoomKey last = KeyOf(kScaleRooms - 1);
+    const std::string repair = "MSG_TYPE = 22 and MSG_TITLE = '<中软>房间维修'";
+    auto commandsTo = [&](const RoomKey &k, int state) {
+        return std::count_if(m_stateCommands.begin(), m_stateCommands.end(),
+                             [&](const StateCommand &c) { return c.key == k && c.state == state; });
+    };
+    ReportRound();
+    ReportRound();
+    SeedExec("update ##REALTIMEROOM set RMSTATE = 3 where BUILD = 4 and FLOOR = 10 and ROOMNUM = 49");
+    for (int round = 0; round < 10 && !(commandsTo(last, 3) == 1 && RowsOf(last, repair) == 1); ++round)
+        ReportRound();
+    ReportRound();
+    EXPECT_EQ(commandsTo(last, 3), 1);
+    EXPECT_EQ(RowsOf(last, repair), 1);
+}
+
+// 300 rooms changed at once: each reaches each logged-in workstation once,
+// in walk order from the room after the one pushed last.
+TEST_F(HotelScaleMonitorTest, ChangedRoomsArePushedRoundRobinAndOnce)
+{
+    AddUser("bob", "pw2", 0);
+    QUdpSocket &second = Workstation();
+    second.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    ASSERT_EQ(Login(second, "bob", "pw2").size(), 2u);
+    constexpr int kLastPushed = 1000, kFrom = 850, kCount = 300;
+    RoomAt(kLastPushed).m_changed = 1;
+    Pass();
+    Collect();
+    ASSERT_EQ(m_pushes.size(), 1u);
+    ASSERT_EQ(Drain(second).size(), 1u);
+    m_pushes.clear();
+
+    for (int i = kFrom; i < kFrom + kCount; ++i)
+        RoomAt(i).m_changed = 1;
+    std::vector<PushedRoom> atSecond;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        Pass();
+        Collect();
+        for (const QByteArray &f : Drain(second))
+            atSecond.push_back(ParsePush(f));
+        return m_pushes.size() >= kCount && atSecond.size() >= kCount;
+    }, 20000));
+    for (int i = 0; i < 3; ++i)
+        Pass();
+    Collect();
+    for (const QByteArray &f : Drain(second))
+        atSecond.push_back(ParsePush(f));
+
+    std::vector<RoomKey> expected;
+    for (int i = kLastPushed + 1; i < kFrom + kCount; ++i)
+        expected.push_back(KeyOf(i));
+    for (int i = kFrom; i <= kLastPushed; ++i)
+        expected.push_back(KeyOf(i));
+    for (const std::vector<PushedRoom> *seen : {&m_pushes, &atSecond}) {
+        ASSERT_EQ(seen->size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i)
+            ASSERT_TRUE((*seen)[i].key == expected[i])
+                << "push " << i << ": " << (*seen)[i].key.build << "|" << (*seen)[i].key.floor << "|"
+                << (*seen)[i].key.room;
     }
 }

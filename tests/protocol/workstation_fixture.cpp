@@ -54,6 +54,7 @@ void WorkstationTest::SetUp()
 {
     ServerTest::SetUp();
     InstallSeed("velto.db");
+    BeforeStart();
     Start();
     ASSERT_EQ(m_server->Mode(), StartMode::Full);
     ASSERT_TRUE(m_server->HasUdpSocket());

@@ -24,6 +24,9 @@ QByteArray ReplyPayload(const QByteArray &reply);
 class WorkstationTest : public ServerTest {
 protected:
     void SetUp() override;
+    // Runs after the seed is installed, before the server starts: a test
+    // may change the hotel or the settings here.
+    virtual void BeforeStart() {}
 
     // A user_password row; name and password GBK, quoted here.
     void AddUser(const std::string &name, const std::string &password, int groupId, int userType = 3,
