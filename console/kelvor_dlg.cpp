@@ -91,8 +91,11 @@ std::string CKelvorDlg::StartupSummary() const
     for (int i = 0; i < 2; ++i)
         if (const uint16_t tcp = PmsListenerPort(i))
             serves("TCP", tcp);
-    if (!any)
+    if (!any) {
         line += " no port";
+        if (!m_udpFailure.empty())
+            line += " (" + m_udpFailure + ")";
+    }
     return line;
 }
 
@@ -104,8 +107,11 @@ void CKelvorDlg::InitSockets()
     if (udp->Create(m_ports.serverUdp)) {
         m_udpSocket = udp;
     } else {
+        // The box says only that it failed; the log says why.
+        m_udpFailure = udp->FailureText();
         delete udp;
         m_udpSocket = nullptr;
+        platform::WriteStderrLine(m_udpFailure);
         platform::MessageBox("创建UDP SOCKET失败！");
     }
     CreatePmsListeners();

@@ -197,6 +197,7 @@ public:
 
     // ---- UDP socket and sending; the counters only grow ---------------------
     CUdpSocket *m_udpSocket = nullptr;
+    std::string m_udpFailure; // why there is no socket: "UDP port 3338: ..."
     uint8_t m_sendBuf[kFrameBufferSize] = {};
     int m_rcuSendCount = 0, m_clientSendCount = 0;
     int64_t m_kernelDrops = 0; // datagrams the kernel dropped, as last reported

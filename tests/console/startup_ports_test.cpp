@@ -3,6 +3,7 @@
 // written back, and the timers' frames.
 #include "support/server_fixture.h"
 #include "support/datagrams.h"
+#include "support/stderr_capture.h"
 
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
@@ -250,6 +251,30 @@ TEST_F(StartupTest, PortsInUseAreReportedAndTheOthersServe)
     EXPECT_TRUE(client.waitForConnected(2000));
     // The start-up line names only the port that is served.
     EXPECT_TRUE(server.StartupSummary().ends_with(", 13 rooms, serving TCP " + std::to_string(PmsPort(9766))))
+        << server.StartupSummary();
+}
+
+// Beside the message box, stderr names the port and the system's reason; a
+// server left with no port at all says why in its start-up line.
+TEST_F(StartupTest, ATakenUdpPortIsNamedWithTheSystemsReason)
+{
+    InstallSeed("velto.db");
+    QUdpSocket udpSquatter;
+    ASSERT_TRUE(udpSquatter.bind(QHostAddress::AnyIPv4, 0));
+    m_ports.serverUdp = udpSquatter.localPort();
+    QTcpServer squatters[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(squatters[i].listen(QHostAddress::AnyIPv4, 0));
+        m_ports.pmsTcp[i] = squatters[i].serverPort();
+    }
+    const std::string cause = "UDP port " + std::to_string(m_ports.serverUdp) + ": Address already in use";
+
+    StderrCapture stderrText;
+    CKelvorDlg &server = Start();
+    const std::string written = stderrText.Stop();
+    EXPECT_NE(written.find(cause + "\n"), std::string::npos) << written;
+    EXPECT_EQ(m_boxes.Texts().front(), U("创建UDP SOCKET失败！"));
+    EXPECT_TRUE(server.StartupSummary().ends_with(", 13 rooms, serving no port (" + cause + ")"))
         << server.StartupSummary();
 }
 
