@@ -110,9 +110,12 @@ TEST_F(ServerPollerTest, TheOpenBatchCommitsBeforeThePollerIsPausedOrStopped)
     m_server->RestoreDatabase(backup);
     EXPECT_EQ(seen.pollerAtCommit, std::vector<std::string>{"polling"});
 
+    // Resumed, the poller leaves its hold as soon as it is woken.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server->m_pmsPollerGate.Holding(); }, 5000));
+    seen.pollerAtCommit.clear();
     openBatch(900002);
     m_server->OnDestroy(); // the hook goes with the connection
-    EXPECT_EQ(seen.pollerAtCommit, (std::vector<std::string>{"polling", "polling"}));
+    EXPECT_EQ(seen.pollerAtCommit, std::vector<std::string>{"polling"});
 }
 
 // The PMS software is another program: it changes RMSTATE in the live-room
