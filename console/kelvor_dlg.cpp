@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QThread>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <limits>
@@ -93,8 +94,11 @@ std::string CKelvorDlg::StartupSummary() const
     for (int i = 0; i < 2; ++i)
         if (const uint16_t tcp = PmsListenerPort(i))
             serves("TCP", tcp);
-    if (!any)
+    if (!any) {
         line += " no port";
+        if (!m_udpFailure.empty())
+            line += " (" + m_udpFailure + ")";
+    }
     return line;
 }
 
@@ -106,8 +110,11 @@ void CKelvorDlg::InitSockets()
     if (udp->Create(m_ports.serverUdp)) {
         m_udpSocket = udp;
     } else {
+        // The box says only that it failed; the log says why.
+        m_udpFailure = udp->FailureText();
         delete udp;
         m_udpSocket = nullptr;
+        platform::WriteStderrLine(m_udpFailure);
         platform::MessageBox("创建UDP SOCKET失败！");
     }
     CreatePmsListeners();
@@ -161,7 +168,12 @@ void CKelvorDlg::OnDestroy()
     m_destroyed = true;
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         disconnect(dispatcher, nullptr, this, nullptr);
-    m_stopThread = 1;
+    if (m_mode != StartMode::NotStarted)
+        HandleQueuedDatagrams();
+    // On SQL Server the poller's reads wait for the rows an open batch has
+    // written: committed first, the poller can come to see the flag.
+    m_db.CommitBatch();
+    m_pmsPollerGate.Stop(m_stopThread);
     // The poller tests the flag at least every 400 ms; should it still run
     // after that, the connection it uses is not closed under it.
     if (m_pmsThread && !m_pmsThread->wait(400))
@@ -171,6 +183,28 @@ void CKelvorDlg::OnDestroy()
     m_monitorPassTimer.stop();
     if (m_mode != StartMode::NotStarted)
         ShutdownServer();
+}
+
+// Reports queued on the socket when the stop came were sent before it and
+// are handled (and committed) like any other; a socket that never empties
+// ends the handling after kShutdownReadLimit.
+void CKelvorDlg::HandleQueuedDatagrams()
+{
+    if (!m_udpSocket || !m_db.IsOpen())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + kShutdownReadLimit;
+    int handled = 0;
+    while (m_udpSocket->hasPendingDatagrams()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            std::snprintf(m_logText, sizeof m_logText, "停止服务: %lld秒内处理了%d个排队的UDP报文，其余的未处理",
+                          static_cast<long long>(kShutdownReadLimit.count()), handled);
+            AddLog(m_logText);
+            break;
+        }
+        OnUdpReceive();
+        ++handled;
+    }
+    m_db.CommitBatch();
 }
 
 void CKelvorDlg::ShutdownServer()

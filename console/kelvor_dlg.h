@@ -29,6 +29,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +54,9 @@ struct ServerPorts {
     std::array<uint16_t, 2> pmsTcp = {40000, 9766};
 };
 constexpr int kFrameBufferSize = 3000;
+// How long an orderly shutdown goes on reading what is queued on the UDP
+// socket before it stops.
+constexpr std::chrono::seconds kShutdownReadLimit{2};
 constexpr int kLogLines = 500;
 
 // How start-up ended; the window runs in that mode until shutdown.
@@ -94,8 +98,9 @@ public:
     // database, hotel, live-room table, timers. Always true.
     bool OnInitDialog();
     void InitSockets();
-    // Stops the poller, the timers and everything ShutdownServer frees. Runs
-    // once; the destructor runs it when nobody did.
+    // Handles the datagrams already queued and commits, then stops the
+    // poller, the timers and everything ShutdownServer frees. Runs once; the
+    // destructor runs it when nobody did.
     void OnDestroy();
     void ShutdownServer();
     StartMode Mode() const { return m_mode; }
@@ -197,6 +202,7 @@ public:
 
     // ---- UDP socket and sending; the counters only grow ---------------------
     CUdpSocket *m_udpSocket = nullptr;
+    std::string m_udpFailure; // why there is no socket: "UDP port 3338: ..."
     uint8_t m_sendBuf[kFrameBufferSize] = {};
     int m_rcuSendCount = 0, m_clientSendCount = 0;
     int64_t m_kernelDrops = 0; // datagrams the kernel dropped, as last reported
@@ -316,6 +322,7 @@ private:
     void LoadBuildingNames();
     void CreatePmsListeners();
     void StartTimers();
+    void HandleQueuedDatagrams();
 
     // Dispatcher steps.
     void DispatchDatagram(int length);

@@ -128,6 +128,9 @@ void CKelvorDlg::RestoreDatabase(const std::string &path)
     if (platform::MessageBox("警告：该操作将使数据库恢复到指定文件的备份状态，所有备份后的数据将丢失，是否继续操作？",
                              platform::MsgButtons::YesNo, platform::MsgAnswer::No) != platform::MsgAnswer::Yes)
         return;
+    // On SQL Server the poller's reads wait for the rows an open batch has
+    // written; committed first, it can come to its hold.
+    m_db.CommitBatch();
     if (!m_pmsPollerGate.Pause(kPollerPauseLimit))
         platform::WriteErrorLine("restore", "the PMS poller has not closed its database connection; restoring anyway");
     CADOMyRecordset rs(&m_db);

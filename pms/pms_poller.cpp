@@ -17,6 +17,9 @@
 namespace {
 
 constexpr unsigned long kPauseMs = 10;
+// Shutdown waits 400 ms for the poller before anything else; a holding
+// poller looks at the stop flag well within that.
+constexpr std::chrono::milliseconds kStopFlagLook{100};
 
 // The 10 ms pause, in 1 ms steps that look at the stop flag: shutdown waits
 // for this thread, and a plain 10 ms sleep would put the end a little past
@@ -101,12 +104,19 @@ bool PmsPollerGate::HoldWhilePaused(CADODatabase &db, const std::atomic<int> &st
     db.Close();
     m_holding = true;
     m_changed.notify_all();
-    // Shutdown sets the stop flag without a word to the gate: look at it
-    // every millisecond, as Pause does.
+    // Resume and Stop wake it; a flag set some other way is still seen
+    // within kStopFlagLook.
     while (m_pauseAsked && !stop)
-        m_changed.wait_for(lock, std::chrono::milliseconds(1));
+        m_changed.wait_for(lock, kStopFlagLook);
     m_holding = false;
     return !stop;
+}
+
+void PmsPollerGate::Stop(std::atomic<int> &stop)
+{
+    std::lock_guard lock(m_mutex);
+    stop = 1;
+    m_changed.notify_all();
 }
 
 int PollPmsRoomStates(const CHotel &hotel, const CADODatabase &primary, const std::atomic<int> &stop,

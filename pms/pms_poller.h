@@ -30,13 +30,15 @@ public:
     // Either way the pause stands until Resume.
     bool Pause(std::chrono::milliseconds limit);
     void Resume();
+    // Sets the stop flag and wakes a holding poller, which then ends.
+    void Stop(std::atomic<int> &stop);
     // True while the poller holds with its connection closed.
     bool Holding() const;
 
     // The poller thread: Enter and Leave around its work (Leave after its
     // connection is gone); HoldWhilePaused between two statements closes `db`
-    // and holds while a pause stands and stop is not set. False when stop is
-    // set.
+    // and holds, asleep until Resume or Stop, while a pause stands and stop
+    // is not set. False when stop is set.
     void Enter();
     void Leave();
     bool HoldWhilePaused(CADODatabase &db, const std::atomic<int> &stop);

@@ -3,43 +3,78 @@
 #include "console/kelvor_dlg.h"
 #include "platform/error_line.h"
 
+#include <QSocketNotifier>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 CUdpSocket::CUdpSocket(CKelvorDlg *owner) : m_owner(owner) {}
 
+CUdpSocket::~CUdpSocket()
+{
+    delete m_readable; // before the descriptor it watches goes
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+// The cause as the system gives it, for errno of the call that failed.
+bool CUdpSocket::Fail(quint16 port)
+{
+    m_failure = "UDP port " + std::to_string(port) + ": " + std::strerror(errno);
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    return false;
+}
+
 bool CUdpSocket::Create(quint16 port)
 {
-    if (!bind(QHostAddress::AnyIPv4, port))
-        return false;
-    const int fd = static_cast<int>(socketDescriptor());
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        return Fail(port);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(port);
+    socklen_t length = sizeof local;
+    if (::bind(m_fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0 ||
+        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &length) != 0)
+        return Fail(port);
+    m_port = ntohs(local.sin_port);
     // SO_RCVBUFFORCE passes net.core.rmem_max for a process with
     // CAP_NET_ADMIN; anyone else gets SO_RCVBUF, capped at that limit.
     // Whatever either grants, the start-up log line says (ReceiveBufferBytes).
     const int asked = kReceiveBufferAsked;
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &asked, sizeof asked) != 0 &&
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &asked, sizeof asked) != 0)
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &asked, sizeof asked) != 0 &&
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &asked, sizeof asked) != 0)
         platform::WriteErrorLine("UDP receive buffer not set", std::strerror(errno));
-    setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 32768);
+    const int sendBuffer = 32768;
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer) != 0)
+        platform::WriteErrorLine("UDP send buffer not set", std::strerror(errno));
     const int on = 1;
-    if (::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
+    if (::setsockopt(m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         platform::WriteErrorLine("UDP broadcasts to the room units not allowed", std::strerror(errno));
-    // Qt's own read notifier, never answered by a read of Qt's, falls silent
-    // after its first notice; this one fires while a datagram waits.
-    m_readable = new QSocketNotifier(socketDescriptor(), QSocketNotifier::Read, this);
+    m_readable = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_readable, &QSocketNotifier::activated, this, &CUdpSocket::OnReceive);
     return true;
+}
+
+bool CUdpSocket::hasPendingDatagrams() const
+{
+    char byte;
+    return m_fd >= 0 && ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0;
 }
 
 int CUdpSocket::ReceiveBufferBytes() const
 {
     int granted = 0;
     socklen_t length = sizeof granted;
-    if (::getsockopt(static_cast<int>(socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0)
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0)
         return 0;
     return granted;
 }
@@ -50,7 +85,7 @@ int64_t CUdpSocket::KernelDrops() const
 {
     uint32_t info[SK_MEMINFO_VARS] = {};
     socklen_t length = sizeof info;
-    if (::getsockopt(static_cast<int>(socketDescriptor()), SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||
         length <= SK_MEMINFO_DROPS * sizeof info[0])
         return -1;
     return info[SK_MEMINFO_DROPS];
@@ -72,7 +107,7 @@ qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quin
 {
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const qint64 n = ::recvfrom(static_cast<int>(socketDescriptor()), buffer, static_cast<size_t>(size + 1),
+    const qint64 n = ::recvfrom(m_fd, buffer, static_cast<size_t>(size + 1),
                                 MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &fromLength);
     if (n > size)
         std::memset(buffer, 0, static_cast<size_t>(size + 1));
@@ -87,10 +122,17 @@ qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quin
 // Such a datagram would be delivered to this machine; it is not sent at all.
 qint64 CUdpSocket::SendTo(const void *data, qint64 size, quint16 port, quint32 address)
 {
-    if (address == 0 || port == 0)
+    if (m_fd < 0 || address == 0 || port == 0 || size < 0)
         return -1;
-    m_sender.setAddress(address);
-    return writeDatagram(static_cast<const char *>(data), size, m_sender, port);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(address);
+    to.sin_port = htons(port);
+    ssize_t sent;
+    do
+        sent = ::sendto(m_fd, data, static_cast<size_t>(size), 0, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+    while (sent < 0 && errno == EINTR);
+    return sent;
 }
 
 void FormatIPv4(uint32_t address, char out[16])

@@ -2,28 +2,41 @@
 // The server's one UDP socket (port 3338 in an installation): every datagram
 // to and from room units, workstations, floor call panels and the PMS goes
 // through it.
-#include <QHostAddress>
-#include <QSocketNotifier>
-#include <QUdpSocket>
+#include <QObject>
 #include <cstdint>
+#include <string>
 
 class CKelvorDlg;
+class QSocketNotifier;
 
 // After each poll every room unit answers at once. Linux charges a datagram
 // its bookkeeping (about 800 bytes for a 79-byte report), so the 32 KiB of
 // the Windows server held only 78 of them here: 8 MiB hold some 20,000.
 constexpr int kReceiveBufferAsked = 8 * 1024 * 1024;
 
-class CUdpSocket : public QUdpSocket {
+// The socket is the server's own descriptor, read and written with the
+// system calls themselves: no read or send allocates, and one notifier,
+// level-triggered, tells of waiting datagrams.
+class CUdpSocket : public QObject {
     Q_OBJECT
 public:
     explicit CUdpSocket(CKelvorDlg *owner);
+    ~CUdpSocket() override;
+    CUdpSocket(const CUdpSocket &) = delete;
+    CUdpSocket &operator=(const CUdpSocket &) = delete;
 
     // Binds the port (0: one the system picks) on every local IPv4 address
     // with broadcast allowed, a 32 KiB send buffer and a receive buffer for a
-    // whole burst of reports (kReceiveBufferAsked). False when the port
-    // cannot be had.
+    // whole burst of reports (kReceiveBufferAsked). False when the socket
+    // cannot be made or the port cannot be had; FailureText() then says why.
     bool Create(quint16 port);
+    // "UDP port 3338: Address already in use"; empty while nothing failed.
+    const std::string &FailureText() const { return m_failure; }
+
+    // The port bound to; 0 before Create succeeded.
+    quint16 localPort() const { return m_port; }
+    // True while a datagram waits to be read.
+    bool hasPendingDatagrams() const;
 
     // What the kernel granted for the receive buffer, in its own accounting
     // (twice what it accepted, the other half covering its bookkeeping).
@@ -37,16 +50,18 @@ public:
     // which is taken off the socket and dropped. The sender's address (host
     // order) and port are given back.
     qint64 ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port);
-    // -1, and nothing sent, to address 0.0.0.0 or port 0.
+    // -1, and nothing sent, to address 0.0.0.0 or port 0, and when the
+    // system refuses the datagram.
     qint64 SendTo(const void *data, qint64 size, quint16 port, quint32 address);
 
 private:
     void OnReceive();
+    bool Fail(quint16 port);
 
     CKelvorDlg *m_owner;
-    QHostAddress m_sender; // reused for every send
-    // Tells of waiting datagrams; the reads go to the descriptor itself, as
-    // Qt's readDatagram allocates its sender addresses on every call.
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::string m_failure;
     QSocketNotifier *m_readable = nullptr;
 };
 

@@ -13,6 +13,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <csignal>
 
@@ -126,6 +128,62 @@ TEST_P(HeadlessProcessTest, LogsToStderrAndShutsDownInOrderOnASignal)
     QSettings written(SettingsFile(), QSettings::IniFormat);
     EXPECT_EQ(written.value(QStringLiteral("Network Configuration/BROADCAST INTERVAL")).toInt(), 10);
     EXPECT_EQ(written.value(QStringLiteral("Network Configuration/RCU IP ADDRESS LOWORD")).toInt(), 0xFFFF);
+}
+
+// Reports already queued when the stop comes are handled before it: 2,000
+// room units answer a poll at once, SIGTERM follows the last report, and
+// every door that opened has its event row.
+class HeadlessShutdownTest : public HeadlessProcessTest {};
+
+TEST_F(HeadlessShutdownTest, SigtermRightAfterABurstHandlesEveryQueuedReport)
+{
+    if (!HasNetworkNamespaces())
+        GTEST_SKIP() << "unshare --net --map-root-user is not allowed here";
+    constexpr int kFloors = 40, kRoomsPerFloor = 50;
+    QFile conf(Path(QStringLiteral("hotel.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    conf.write("[Hotel]\nName=Test Hotel\n[Layout]\n");
+    for (int floor = 1; floor <= kFloors; ++floor)
+        conf.write(QStringLiteral("item%1=1 %1 %2\n").arg(floor).arg(kRoomsPerFloor).toUtf8());
+    conf.close();
+    Start();
+    ASSERT_TRUE(WaitForLine(QRegularExpression(QStringLiteral("kelvor-server started: mode full, .*, 2000 rooms, "
+                                                              "serving UDP 3338"))))
+        << m_stderr.constData();
+
+    // The room units send from inside the server's network namespace.
+    const QString pid = QString::number(m_process.processId());
+    QProcess units;
+    units.start(QStringLiteral("nsenter"),
+                {QStringLiteral("--target"), pid, QStringLiteral("--user"), QStringLiteral("--net"),
+                 QStringLiteral(KELVOR_REPORT_BURST_EXE), QStringLiteral("3338"), QString::number(kFloors),
+                 QString::number(kRoomsPerFloor), pid});
+    ASSERT_TRUE(units.waitForFinished(30000)) << units.errorString().toStdString();
+    const QString said = QString::fromUtf8(units.readAllStandardOutput()).trimmed();
+    ASSERT_EQ(units.exitCode(), 0) << units.readAllStandardError().constData();
+    const QRegularExpressionMatch counts = QRegularExpression(QStringLiteral("^sent (\\d+) dropped (\\d+)$")).match(said);
+    ASSERT_TRUE(counts.hasMatch()) << said.toStdString();
+    ASSERT_EQ(counts.captured(1).toInt(), kFloors * kRoomsPerFloor);
+
+    ASSERT_TRUE(m_process.waitForFinished(30000));
+    m_stderr += m_process.readAllStandardError();
+    EXPECT_EQ(m_process.exitStatus(), QProcess::NormalExit) << m_stderr.constData();
+    EXPECT_EQ(m_process.exitCode(), 0) << m_stderr.constData();
+    if (counts.captured(2).toInt() > 0)
+        GTEST_SKIP() << "the kernel dropped " << counts.captured(2).toStdString()
+                     << " reports for a full receive buffer (net.core.rmem_max is too small here)";
+
+    int doorRows = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("burst"));
+        db.setDatabaseName(Path(QStringLiteral("velto.db")));
+        ASSERT_TRUE(db.open());
+        QSqlQuery rows(QStringLiteral("select count(*) from event_msg_list where MSG_TYPE = 11"), db);
+        if (rows.next())
+            doorRows = rows.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("burst"));
+    EXPECT_EQ(doorRows, kFloors * kRoomsPerFloor) << m_stderr.constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessProcessTest,

@@ -3,6 +3,7 @@
 // written back, and the timers' frames.
 #include "support/server_fixture.h"
 #include "support/datagrams.h"
+#include "support/stderr_capture.h"
 
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
@@ -15,6 +16,12 @@
 #include <QTimer>
 #include <QTest>
 #include <QUdpSocket>
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <cstring>
 #include <ctime>
 
@@ -253,6 +260,30 @@ TEST_F(StartupTest, PortsInUseAreReportedAndTheOthersServe)
         << server.StartupSummary();
 }
 
+// Beside the message box, stderr names the port and the system's reason; a
+// server left with no port at all says why in its start-up line.
+TEST_F(StartupTest, ATakenUdpPortIsNamedWithTheSystemsReason)
+{
+    InstallSeed("velto.db");
+    QUdpSocket udpSquatter;
+    ASSERT_TRUE(udpSquatter.bind(QHostAddress::AnyIPv4, 0));
+    m_ports.serverUdp = udpSquatter.localPort();
+    QTcpServer squatters[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(squatters[i].listen(QHostAddress::AnyIPv4, 0));
+        m_ports.pmsTcp[i] = squatters[i].serverPort();
+    }
+    const std::string cause = "UDP port " + std::to_string(m_ports.serverUdp) + ": Address already in use";
+
+    StderrCapture stderrText;
+    CKelvorDlg &server = Start();
+    const std::string written = stderrText.Stop();
+    EXPECT_NE(written.find(cause + "\n"), std::string::npos) << written;
+    EXPECT_EQ(m_boxes.Texts().front(), U("创建UDP SOCKET失败！"));
+    EXPECT_TRUE(server.StartupSummary().ends_with(", 13 rooms, serving no port (" + cause + ")"))
+        << server.StartupSummary();
+}
+
 // The start-up line a server without a display writes: mode, engine, rooms in
 // service, ports served.
 TEST_F(StartupTest, StartupSummaryNamesTheModeTheEngineTheRoomsAndThePorts)
@@ -296,6 +327,49 @@ TEST_F(StartupTest, ShutdownReleasesThePorts)
         QTcpServer tcp;
         EXPECT_TRUE(tcp.listen(QHostAddress::AnyIPv4, port)) << port;
     }
+}
+
+// Shutdown handles what is queued on the UDP socket, but a socket that never
+// empties (room units flooding it) holds it up only for the bound, and the
+// event log says the handling stopped short.
+TEST_F(StartupTest, ShutdownStopsReadingAFloodedSocketAfterItsBound)
+{
+    InstallSeed("velto.db");
+    Start();
+    const quint16 port = ServerUdpPort();
+    std::atomic<bool> flooding{true};
+    std::atomic<int> sent{0};
+    std::thread unit([&] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // Full reports of room 1|201, its door opening and closing by turns.
+        uint8_t report[79] = {0xFF, 79, 'Z', 'O', 'L', 'P', 1};
+        report[16] = 0x84;
+        report[18] = 1;
+        report[19] = 2;
+        report[20] = 1;
+        report[36] = report[37] = report[68] = report[69] = 22;
+        report[50] = 30;
+        std::memset(report + 70, 0xFF, 4);
+        while (flooding) {
+            report[49] ^= 1;
+            if (::sendto(fd, report, sizeof report, 0, reinterpret_cast<const sockaddr *>(&to), sizeof to) > 0)
+                ++sent;
+        }
+        ::close(fd);
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sent > 1000; }, 5000));
+    const int before = m_server->LogModel().rowCount();
+    m_server->OnDestroy();
+    flooding = false;
+    unit.join();
+    const QStringList log = m_server->LogModel().stringList();
+    ASSERT_GT(log.size(), before);
+    EXPECT_TRUE(log.last().contains(QString::fromUtf8(U("停止服务: 2秒内处理了")))) << log.last().toStdString();
+    EXPECT_TRUE(log.last().endsWith(QString::fromUtf8(U("个排队的UDP报文，其余的未处理")))) << log.last().toStdString();
 }
 
 class TimerFramesTest : public ServerTest {

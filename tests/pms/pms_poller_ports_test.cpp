@@ -4,9 +4,11 @@
 #include "support/datagrams.h"
 
 #include "database/ado_recordset.h"
+#include "database/db_connection.h"
 #include "database/engine_settings.h"
 #include "platform/gbk.h"
 
+#include <QSqlDriver>
 #include <QTest>
 #include <QThread>
 #include <QUdpSocket>
@@ -62,6 +64,58 @@ TEST_F(ServerPollerTest, OtherTypesStartNoPoller)
     Start();
     EXPECT_EQ(m_server->Mode(), StartMode::WithoutDatabase);
     EXPECT_EQ(m_server->m_pmsThread, nullptr);
+}
+
+// On SQL Server the poller's reads wait for the rows the server's open batch
+// has written, so the batch commits before the poller is paused for a
+// restore or told to stop: at each commit of the server's connection the
+// poller is still polling. (The embedded engine's readers never wait for a
+// writer, so the wait itself cannot be shown here; the order of the steps is
+// what this looks at.)
+TEST_F(ServerPollerTest, TheOpenBatchCommitsBeforeThePollerIsPausedOrStopped)
+{
+    SetSetting("Interface Configuration/HMS INTERFACE", 2);
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MarkedRooms() == 13; }, 5000));
+    const std::string backup = PathStd(QStringLiteral("before.bak"));
+    m_server->BackupDatabase(backup);
+
+    struct Seen {
+        CKelvorDlg *server;
+        std::vector<std::string> pollerAtCommit;
+    } seen{m_server.get(), {}};
+    auto &connection = *m_server->m_db.GetActiveConnection();
+    const QVariant handle = connection.Database().driver()->handle();
+    sqlite3 *velto = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3_commit_hook(
+        velto,
+        [](void *arg) {
+            auto &s = *static_cast<Seen *>(arg);
+            s.pollerAtCommit.push_back(s.server->m_pmsPollerGate.Holding() ? "holding"
+                                       : s.server->m_pmsThread->isFinished() ? "ended"
+                                                                              : "polling");
+            return 0;
+        },
+        &seen);
+    const auto openBatch = [&](int index) {
+        CADOMyRecordset rs(&m_server->m_db);
+        ASSERT_TRUE(rs.Exec("insert into event_msg_list(MSG_INDEX, MSG_TYPE) values(" + std::to_string(index) +
+                            ", 1)"))
+            << rs.GetLastErrorText();
+        ASSERT_TRUE(connection.BatchOpen());
+    };
+
+    openBatch(900001);
+    m_boxes.QueueAnswer(platform::MsgAnswer::Yes);
+    m_server->RestoreDatabase(backup);
+    EXPECT_EQ(seen.pollerAtCommit, std::vector<std::string>{"polling"});
+
+    // Resumed, the poller leaves its hold as soon as it is woken.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_server->m_pmsPollerGate.Holding(); }, 5000));
+    seen.pollerAtCommit.clear();
+    openBatch(900002);
+    m_server->OnDestroy(); // the hook goes with the connection
+    EXPECT_EQ(seen.pollerAtCommit, std::vector<std::string>{"polling"});
 }
 
 // The PMS software is another program: it changes RMSTATE in the live-room

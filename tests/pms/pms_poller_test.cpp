@@ -9,7 +9,10 @@
 #include <QTest>
 #include <QThread>
 #include <atomic>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +60,7 @@ protected:
     void StartPoller()
     {
         m_thread.reset(QThread::create([this] {
+            m_threadId = static_cast<int>(::gettid());
             PollPmsRoomStates(m_hotel, m_db, m_stop, m_gate, &m_progress);
             m_finished.store(true, std::memory_order_release);
         }));
@@ -103,7 +107,18 @@ protected:
     std::atomic<bool> m_finished{false};
     PmsPollerProgress m_progress;
     std::unique_ptr<QThread> m_thread;
+    std::atomic<int> m_threadId{0};
 };
+
+// How often the thread has gone to sleep and been woken so far.
+long VoluntaryContextSwitches(int threadId)
+{
+    std::ifstream status("/proc/self/task/" + std::to_string(threadId) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("voluntary_ctxt_switches:"))
+            return std::stol(line.substr(line.find(':') + 1));
+    return -1;
+}
 
 TEST_F(PollerTest, FirstPassMarksEveryRoomInServiceThatHasARow)
 {
@@ -211,6 +226,24 @@ TEST_F(PollerTest, PauseBeforeTheStartAndStopWhileHolding)
     EXPECT_FALSE(m_gate.Holding());
     EXPECT_TRUE(m_gate.Pause(std::chrono::milliseconds(0))) << "an ended poller holds nothing up";
     EXPECT_EQ(m_progress.passes, 0);
+}
+
+// A holding poller sleeps until something wakes it: it does not wake every
+// moment to look at the flags. Stop wakes it, and it ends.
+TEST_F(PollerTest, AHoldingPollerSleepsUntilStopWakesIt)
+{
+    CreateLiveRooms();
+    StartPoller();
+    ASSERT_TRUE(WaitPasses(1));
+    ASSERT_TRUE(m_gate.Pause(std::chrono::seconds(5)));
+    const long before = VoluntaryContextSwitches(m_threadId);
+    ASSERT_GE(before, 0);
+    QTest::qWait(500);
+    EXPECT_LT(VoluntaryContextSwitches(m_threadId) - before, 25) << "woken while holding";
+    EXPECT_TRUE(m_gate.Holding());
+    m_gate.Stop(m_stop);
+    EXPECT_TRUE(m_thread->wait(5000));
+    EXPECT_FALSE(m_gate.Holding());
 }
 
 } // namespace
