@@ -77,6 +77,10 @@ public:
     // True when no batch was open or it committed.
     bool CommitBatch();
     bool BatchOpen() const { return m_batchOpen; }
+    bool GroupCommit() const { return m_groupCommit; }
+
+    // A failed statement of the embedded engine, as its error reads.
+    static void EmbeddedFailure(const QString &failure, ComError *error);
 
     QSqlDatabase Database() const { return m_db; }
     // Grows with every Open: a query made before it belongs to a closed
@@ -98,8 +102,6 @@ private:
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
-    // A failed statement of the embedded engine, as its error reads.
-    static void EmbeddedFailure(const QString &failure, ComError *error);
 
     // live_room_writes.cpp
     bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);
