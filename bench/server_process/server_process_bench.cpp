@@ -10,7 +10,7 @@
 //      software writes it into tempdb.db, and what reached the room's unit
 //      (state commands on UDP 3341) and the event table.
 // It serves the installation's ports, so run it in a network namespace:
-//   unshare -rn bash -c 'ip link set lo up && build/bench/server_process/server_process_bench [runs] [seconds]'
+//   unshare -rn bash -c 'ip link set lo up && build/bench/server_process/server_process_bench [runs] [seconds] [startup|idle]'
 #include "platform/gbk.h"
 
 #include <QCoreApplication>
@@ -293,8 +293,11 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const double seconds = argc > 2 ? std::atof(argv[2]) : 7.0;
 
+    const std::string only = argc > 3 ? argv[3] : "";
     double empty = 0;
     for (int rooms : {0, 2000, 8000}) {
+        if (only == "idle")
+            break;
         std::vector<double> times;
         for (int run = 0; run < runs; ++run) {
             const Installation at(rooms, 0);
@@ -309,6 +312,7 @@ int main(int argc, char **argv)
     }
     for (int rooms : {2000, 8000})
         for (int type : {0, 2})
-            IdleAndOneChange(rooms, type, seconds);
+            if (only != "startup")
+                IdleAndOneChange(rooms, type, seconds);
     return 0;
 }
