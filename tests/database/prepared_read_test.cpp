@@ -6,7 +6,7 @@
 #include "database/prepared_read.h"
 #include "database/temporary_table_commits.h"
 
-#include <sqlite3.h>
+#include "support/outside_program.h"
 
 namespace {
 
@@ -22,21 +22,13 @@ protected:
     }
     void CreateLiveRooms()
     {
-        MustExec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
-                 "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
+        CreateLiveRoomTable();
         for (int room = 0; room < 4; ++room)
             MustExec("insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, RMSTATE)values(1, 2, " + std::to_string(room) +
                      ", " + std::to_string(room + 10) + ")");
     }
     // The PMS software: another program writing tempdb.db.
-    void WriteAsOutsideProgram(const std::string &sql)
-    {
-        sqlite3 *pms = nullptr;
-        ASSERT_EQ(sqlite3_open(PathStd("tempdb.db").c_str(), &pms), SQLITE_OK);
-        sqlite3_busy_timeout(pms, 5000);
-        EXPECT_EQ(sqlite3_exec(pms, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(pms);
-        sqlite3_close(pms);
-    }
+    void WriteAsOutsideProgram(const std::string &sql) { ExecAsOutsideProgram(PathStd("tempdb.db"), sql); }
     int32_t ReadRoom(database::PreparedRead &read, int room)
     {
         EXPECT_TRUE(read.Exec({1, 2, room})) << read.GetLastErrorText();

@@ -15,8 +15,7 @@ protected:
         DatabaseTest::SetUp();
         InstallSeed();
         ASSERT_TRUE(OpenServer());
-        MustExec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
-                 "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
+        CreateLiveRoomTable();
         m_db.EnableGroupCommit({}, {});
     }
     // What another program sees in tempdb.db.

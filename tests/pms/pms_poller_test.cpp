@@ -1,5 +1,6 @@
 // The room-state poller on its own thread against a real live-room table,
 // written by the test as the PMS software would write it.
+#include "support/outside_program.h"
 #include "support/server_fixture.h"
 
 #include "database/ado_recordset.h"
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <sqlite3.h>
 
 namespace {
 
@@ -51,14 +51,7 @@ protected:
              std::to_string(build) + " and floor = " + std::to_string(floor) + " and roomnum =" + std::to_string(room));
     }
     // The PMS software: another program writing tempdb.db.
-    void WriteAsThePms(const std::string &sql)
-    {
-        sqlite3 *pms = nullptr;
-        ASSERT_EQ(sqlite3_open(PathStd("tempdb.db").c_str(), &pms), SQLITE_OK);
-        sqlite3_busy_timeout(pms, 5000);
-        EXPECT_EQ(sqlite3_exec(pms, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(pms);
-        sqlite3_close(pms);
-    }
+    void WriteAsThePms(const std::string &sql) { ExecAsOutsideProgram(PathStd("tempdb.db"), sql); }
     void Exec(const std::string &sql)
     {
         CADOMyRecordset rs(&m_db);
