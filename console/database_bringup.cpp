@@ -14,9 +14,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -60,6 +62,40 @@ void RunAndTellFailure(CADOMyRecordset &rs, const char *what, const std::string 
 bool ColumnExists(CADOMyRecordset &rs, const char *probe)
 {
     return rs.Exec(probe) && rs.GetRecordCount() > 0 && !rs.IsFieldNull(0);
+}
+
+// A room's row of the room address table.
+struct RoomAddress {
+    uint32_t rcuIp = 0;
+    uint32_t gatewayIp = 0;
+    int32_t unitCode = 0;
+    std::string name;
+};
+using RoomKey = std::array<int32_t, 3>; // building, floor, room
+
+// The whole room address table in one query: a query of its own for each
+// room cost a large hotel's start-up more than everything else. Of two rows
+// for one room the first read stands, as a room's own query would read one.
+std::map<RoomKey, RoomAddress> ReadRoomAddresses(CADOMyRecordset &rs, bool hasName)
+{
+    std::map<RoomKey, RoomAddress> rooms;
+    if (!rs.ExecOrTell("select * from room_ip_list", "room addresses not read"))
+        return rooms;
+    for (; !rs.IsEof(); rs.MoveNext()) {
+        const RoomKey key{platform::LeadingDecimal(rs.GetFieldString("BUILD_NUM")),
+                          platform::LeadingDecimal(rs.GetFieldString("FLOOR_NUM")),
+                          platform::LeadingDecimal(rs.GetFieldString("ROOM_NUM"))};
+        if (rooms.count(key) != 0)
+            continue;
+        RoomAddress &room = rooms[key];
+        room.rcuIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR")));
+        if (hasName)
+            room.name = rs.GetFieldString("RMNAME");
+        room.gatewayIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR2")));
+        room.unitCode = platform::LeadingDecimal(rs.GetFieldString("ADDR"));
+    }
+    rs.Close();
+    return rooms;
 }
 
 } // namespace
@@ -181,25 +217,28 @@ void CKelvorDlg::CreateLiveRoomTable()
 
     const bool hasName = ColumnExists(rs, "select col_length('room_ip_list', 'RMNAME')");
     rs.Close();
+    const std::map<RoomKey, RoomAddress> addresses = ReadRoomAddresses(rs, hasName);
     char sql[256];
     int failedRows = 0;
     std::string firstError;
+    // The rows in one transaction: a commit for each would cost a large
+    // hotel's start-up thousands of them. Refused, they go in one by one.
+    const bool together = m_db.BeginTransaction();
+    if (!together)
+        platform::WriteErrorLine("live-room rows committed one by one", m_db.GetErrorDescription());
     for (CRoom *room = m_hotel.GetFirstRoom(); room; room = m_hotel.GetNextRoom()) {
-        std::snprintf(sql, sizeof sql,
-                      "select * from room_ip_list\r\nwhere\r\nBUILD_NUM=%d and FLOOR_NUM = %d and ROOM_NUM =%d",
-                      room->m_buildNum, room->m_floorNum, room->m_roomNum);
-        if (rs.Exec(sql) && rs.GetRecordCount() > 0) {
-            room->m_rcuIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR")));
+        const auto found = addresses.find({room->m_buildNum, room->m_floorNum, room->m_roomNum});
+        if (found != addresses.end()) {
+            room->m_rcuIp = found->second.rcuIp;
             if (hasName)
-                CopyName(room->m_name, rs.GetFieldString("RMNAME"));
-            room->m_gatewayIp = static_cast<uint32_t>(platform::LeadingDecimal(rs.GetFieldString("IP_ADDR2")));
-            room->m_unitCode = platform::LeadingDecimal(rs.GetFieldString("ADDR"));
+                CopyName(room->m_name, found->second.name);
+            room->m_gatewayIp = found->second.gatewayIp;
+            room->m_unitCode = found->second.unitCode;
         } else {
             room->m_rcuIp = 0;
             room->m_gatewayIp = 0;
             room->m_unitCode = 0;
         }
-        rs.Close();
         std::snprintf(sql, sizeof sql, "%d|%d%02d", room->m_buildNum, room->m_floorNum, room->m_roomNum);
         m_roomList.push_back({sql, room});
         std::snprintf(sql, sizeof sql,
@@ -210,6 +249,8 @@ void CKelvorDlg::CreateLiveRoomTable()
             firstError = rs.GetLastErrorText();
         rs.Close();
     }
+    if (together && !m_db.CommitTransaction())
+        platform::WriteErrorLine("live-room rows lost", m_db.GetErrorDescription());
     if (failedRows != 0)
         platform::WriteErrorLine(("live-room rows failed: " + std::to_string(failedRows) + ", the first").c_str(),
                                  firstError);

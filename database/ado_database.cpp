@@ -70,3 +70,21 @@ void CADODatabase::CommitBatch()
 {
     m_connection->CommitBatch();
 }
+
+bool CADODatabase::BeginTransaction()
+{
+    database::ComError error;
+    if (m_connection->BeginTransaction(&error))
+        return true;
+    Fail(error);
+    return false;
+}
+
+bool CADODatabase::CommitTransaction()
+{
+    database::ComError error;
+    if (m_connection->CommitTransaction(&error))
+        return true;
+    Fail(error);
+    return false;
+}

@@ -41,6 +41,10 @@ public:
     // The reporter hears of writes the engine threw away.
     void EnableGroupCommit(std::function<void(const database::BatchLoss &)> reporter, std::function<void()> begun);
     void CommitBatch();
+    // Writes that come all at once in one transaction (DbConnection::
+    // BeginTransaction); false with the cause kept when the engine refused.
+    bool BeginTransaction();
+    bool CommitTransaction();
 
     std::string GetConnectionString() const { return m_connectionString; }
     std::shared_ptr<database::DbConnection> GetActiveConnection() const { return m_connection; }

@@ -1,6 +1,7 @@
 #include "database/db_connection.h"
 
 #include "database/sqlite_dialect.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
 
 #include <QDir>
@@ -147,6 +148,9 @@ bool DbConnection::OpenOdbc(const std::string &connectionString, const std::stri
 void DbConnection::Close()
 {
     std::lock_guard lock(m_mutex);
+    ComError lost;
+    if (!CommitTransaction(&lost))
+        platform::WriteErrorLine("closing the connection", lost.description);
     CommitBatch();
     CloseLiveRoomHandle();
     m_probe.reset();

@@ -77,6 +77,19 @@ public:
     // True when no batch was open or it committed.
     bool CommitBatch();
     bool BatchOpen() const { return m_batchOpen; }
+    bool GroupCommit() const { return m_groupCommit; }
+
+    // Writes that belong together and come all at once (start-up's fill of
+    // the live-room table): from BeginTransaction to CommitTransaction every
+    // statement runs in one transaction of this connection, the live-room
+    // writes included, and group commit rests (its batch is committed first
+    // and it resumes after). False, with the cause, when the engine refused;
+    // the statements then run as they would have. Close commits an open one.
+    bool BeginTransaction(ComError *error);
+    bool CommitTransaction(ComError *error);
+
+    // A failed statement of the embedded engine, as its error reads.
+    static void EmbeddedFailure(const QString &failure, ComError *error);
 
     QSqlDatabase Database() const { return m_db; }
     // Grows with every Open: a query made before it belongs to a closed
@@ -98,8 +111,6 @@ private:
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
-    // A failed statement of the embedded engine, as its error reads.
-    static void EmbeddedFailure(const QString &failure, ComError *error);
 
     // live_room_writes.cpp
     bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);
@@ -127,6 +138,8 @@ private:
     std::string m_connectionString;
 
     bool m_groupCommit = false;
+    bool m_transaction = false;          // BeginTransaction's, open
+    bool m_groupCommitResting = false;   // group commit was on at BeginTransaction
     BatchLossReporter m_batchLossReporter;
     BatchBegunListener m_batchBegun;
     bool m_batchOpen = false;

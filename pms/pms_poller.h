@@ -15,6 +15,7 @@ class CKelvorDlg;
 struct PmsPollerProgress {
     std::atomic<int> passes{0};   // whole passes over the rooms
     std::atomic<int> failures{0}; // statements that failed
+    std::atomic<int> skipped{0};  // passes left out: nothing committed since the last began
 };
 
 // Lets the UI thread have the database without the poller for a while: SQL

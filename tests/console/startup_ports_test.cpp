@@ -116,6 +116,49 @@ TEST_F(StartupTest, RoomTableWithoutNameColumnStillGivesAddresses)
     EXPECT_EQ(room->m_name[0], '\0');
 }
 
+// A large hotel: every room in service gets its live-room row, and each room
+// the address row that names it (every other room here), the others none.
+TEST_F(StartupTest, TwoThousandRoomsFillEveryLiveRoomRowAndTheirAddresses)
+{
+    InstallSeed("velto.db");
+    std::string layout = "[Hotel]\nName=Big Hotel\n[Layout]\n";
+    for (int floor = 1; floor <= 40; ++floor)
+        layout += "item" + std::to_string(floor) + "=1 " + std::to_string(floor) + " 50\n";
+    WriteHotelConf(layout);
+    const auto address = [](int floor, int room) { return 0x0A000000 + floor * 256 + room; };
+    for (int floor = 1; floor <= 40; ++floor) {
+        std::string rows;
+        for (int room = floor % 2; room < 50; room += 2)
+            rows += std::string(rows.empty() ? "" : ",") + "(1, " + std::to_string(floor) + ", " +
+                    std::to_string(room) + ", " + std::to_string(address(floor, room)) + ", 0, 'R" +
+                    std::to_string(floor * 100 + room) + "', " + std::to_string(room) + ")";
+        SeedExec("insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, IP_ADDR, IP_ADDR2, RMNAME, ADDR) values" +
+                 rows);
+    }
+    SeedExec("insert into room_ip_list(BUILD_NUM, FLOOR_NUM, ROOM_NUM, IP_ADDR) values(1, 41, 0, 99)");
+
+    CKelvorDlg &server = Start();
+    ASSERT_EQ(server.Mode(), StartMode::Full);
+    ASSERT_EQ(server.m_hotel.GetTotalRooms(), 2000);
+    EXPECT_EQ(Field(server.m_db, "select count(*) as N from ##REALTIMEROOM", "N"), "2000");
+    int missing = 0;
+    int wrong = 0;
+    CADOMyRecordset rs(&server.m_db);
+    for (CRoom *room = server.m_hotel.GetFirstRoom(); room; room = server.m_hotel.GetNextRoom()) {
+        ASSERT_TRUE(rs.Exec("select count(*) as N from ##REALTIMEROOM where BUILD=1 and FLOOR=" +
+                            std::to_string(room->m_floorNum) + " and ROOMNUM=" + std::to_string(room->m_roomNum) +
+                            " and RMSTATE=1 and CLEAN=0 and DOOR=0"));
+        missing += rs.GetFieldString("N") != "1";
+        const bool listed = room->m_roomNum % 2 == room->m_floorNum % 2;
+        const std::string name = listed ? "R" + std::to_string(room->m_floorNum * 100 + room->m_roomNum) : "";
+        wrong += room->m_rcuIp != (listed ? static_cast<uint32_t>(address(room->m_floorNum, room->m_roomNum)) : 0u)
+              || room->m_unitCode != (listed ? room->m_roomNum : 0) || std::string(room->m_name) != name;
+    }
+    EXPECT_EQ(missing, 0);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(server.RoomList().size(), 2001u);
+}
+
 TEST_F(StartupTest, ServerNotAnsweringStartsWithoutDatabase)
 {
     database::EngineSettings settings;

@@ -39,3 +39,9 @@ std::string DatabaseTest::QueryField(const std::string &sql, const std::string &
     EXPECT_NE(recordset.GetRecordCount(), 0) << sql;
     return recordset.GetFieldString(field);
 }
+
+void DatabaseTest::CreateLiveRoomTable()
+{
+    MustExec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
+             "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
+}

@@ -20,6 +20,9 @@ protected:
     int MustExec(const std::string &sql);
     // The first row's field of a query that must return one.
     std::string QueryField(const std::string &sql, const std::string &field);
+    // An empty live-room table of the columns BUILD, FLOOR, ROOMNUM and
+    // RMSTATE, on m_db.
+    void CreateLiveRoomTable();
 
     static constexpr const char *kServerLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=velto;Pwd=qubra;";
     CADODatabase m_db;

@@ -61,6 +61,24 @@ TEST_F(OdbcTest, StatementsAndFieldsThroughTheDriver)
     EXPECT_EQ(recordset.GetLastError(), database::kErrInCommand);
 }
 
+// Writes that come all at once go in the driver's one transaction, with group
+// commit resting, and are there once it commits.
+TEST_F(OdbcTest, WritesInOneTransaction)
+{
+    ASSERT_TRUE(m_db.Open(SqliteOdbc())) << m_db.GetLastErrorText();
+    m_db.EnableGroupCommit({}, {});
+    CADOMyRecordset recordset(&m_db);
+    ASSERT_TRUE(recordset.Exec("create table t (i int)"));
+    ASSERT_TRUE(m_db.BeginTransaction()) << m_db.GetErrorDescription();
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(recordset.Exec("insert into t values(" + std::to_string(i) + ")")) << recordset.GetLastErrorText();
+    ASSERT_TRUE(m_db.CommitTransaction()) << m_db.GetErrorDescription();
+    m_db.Close();
+    ASSERT_TRUE(m_db.Open(SqliteOdbc()));
+    ASSERT_TRUE(recordset.Exec("select count(*) as n from t"));
+    EXPECT_EQ(recordset.GetFieldString("n"), "20");
+}
+
 TEST_F(OdbcTest, RefusedConnectionIsAServerNotAnswering)
 {
     QTcpServer probe; // a port nobody listens on

@@ -16,8 +16,7 @@ protected:
         DatabaseTest::SetUp();
         InstallSeed();
         ASSERT_TRUE(OpenServer());
-        MustExec("CREATE TABLE ##REALTIMEROOM ([INDEX] [int] IDENTITY (1, 1) NOT NULL ,[BUILD] [tinyint] NOT NULL ,"
-                 "[FLOOR] [tinyint] NOT NULL ,[ROOMNUM] [tinyint] NOT NULL ,[RMSTATE] [tinyint] NOT NULL) ON [PRIMARY]");
+        CreateLiveRoomTable();
         for (int room = 0; room < 20; ++room)
             MustExec("insert into ##REALTIMEROOM(BUILD, FLOOR, ROOMNUM, RMSTATE)values(1, 2, " + std::to_string(room) + ", 1)");
     }
