@@ -261,8 +261,40 @@ TEST_F(PmsStreamTest, TwoCommandsInOneWriteAreEachCarriedOutAndAnswered)
     EXPECT_EQ(Room(5).m_pmsState, 1);
     const std::vector<std::string> lines = NewLogLines();
     ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + first);
-    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + second);
+    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + CheckIn(3, "1"));
+    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + CheckIn(5, "2"));
+}
+
+// Some PMS software ends every command with a NUL or an ETX: that byte only
+// separates commands.
+TEST_F(PmsStreamTest, CommandsEndedByControlBytesAreEachCarriedOutAndAnswered)
+{
+    for (const char end : {'\0', '\x03'}) {
+        ResetRooms();
+        Write(CheckIn(3, "1") + end + CheckIn(5, "2") + end + CheckIn(3, "3") + end);
+        const std::string wanted = Reply("foxhis", "GSTIN", "1", "", 1) + Reply("foxhis", "GSTIN", "2", "", 1) +
+                                   Reply("foxhis", "GSTIN", "3", "", 1);
+        EXPECT_EQ(Replies(wanted), wanted) << int(end);
+        EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}, {1, 2, 5, 2}, {1, 2, 3, 2}}))
+            << int(end);
+        const std::string row3 = Utf8("1|2|3|21|<foxhis>客人入住"), row5 = Utf8("1|2|5|21|<foxhis>客人入住");
+        EXPECT_EQ(NewEventRows(), (std::vector<std::string>{row3, row5, row3})) << int(end);
+        const std::vector<std::string> lines = NewLogLines();
+        ASSERT_EQ(lines.size(), 15u) << int(end);
+        EXPECT_EQ(lines[10], Utf8("接收到命令串：") + CheckIn(3, "3")) << int(end);
+    }
+
+    // One command and its NUL alone: one command, one line of its text.
+    Write(CheckIn(5, "4") + '\0');
+    const std::string wanted = Reply("foxhis", "GSTIN", "4", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    // A separator the server is still to read would show up as a sixth line.
+    Write(CheckIn(5, "5"));
+    EXPECT_EQ(Replies(Reply("foxhis", "GSTIN", "5", "", 1)), Reply("foxhis", "GSTIN", "5", "", 1));
+    const std::vector<std::string> lines = NewLogLines();
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + CheckIn(5, "4"));
+    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + CheckIn(5, "5"));
 }
 
 TEST_F(PmsStreamTest, CommandOverTwoWritesWaitsForItsEnd)
