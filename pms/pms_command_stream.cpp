@@ -171,7 +171,8 @@ PmsCommandStream::Next PmsCommandStream::Take(char *out, size_t &length)
             size_t first = 0;
             while (first < m_held && IsSeparator(m_buf[first]))
                 ++first;
-            Drop(first);
+            if (first > 0)
+                Drop(first);
             if (m_held == 0)
                 return Next::Nothing;
             if (m_buf[0] != '<')

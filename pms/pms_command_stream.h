@@ -8,10 +8,10 @@
 // belongs to none; a read of nothing else gives no command. An XML command is
 // complete when its root element ends. A text that does not start with '<' (a
 // set-top-box string, which has no terminator) is taken as it is: the rest of
-// the read is one command. A text that turns out not to be XML the scanner can follow is
-// also taken as it stands. An XML command that would outgrow the buffer is
-// dropped, and so is the rest of it as it arrives; the commands after it are
-// cut as usual.
+// the read is one command. A text that turns out not to be XML the scanner
+// can follow is also taken as it stands. An XML command that would outgrow the
+// buffer is dropped, and so is the rest of it as it arrives; the commands
+// after it are cut as usual.
 #include <cstddef>
 #include <cstdint>
 
