@@ -428,6 +428,19 @@ TEST_F(RoomMonitorOnSmallDiskTest, RowsOfALostBatchAreNotPushedAndLaterRowsArePu
     EXPECT_TRUE(PushedEvents().empty()) << "pushed once only";
 }
 
+// An index that counted rows the lost batch held (as any read inside the
+// batch sees them) goes back to the highest row committed.
+TEST_F(RoomMonitorOnSmallDiskTest, ALostBatchPutsTheLastIndexBackToTheCommittedRows)
+{
+    const uint64_t start = static_cast<uint64_t>(QueryInt("select max(MSG_INDEX) as v from event_msg_list"));
+    m_server->m_lastEventIndex = start + 5;
+    OpenDoorTooLong(Room(1, 2, 3));
+    m_disk.Fill();
+    Pass();
+    m_disk.Free();
+    EXPECT_EQ(m_server->m_lastEventIndex, start);
+}
+
 TEST_F(RoomMonitorTest, FailingEventQueryClosesTheDatabase)
 {
     SeedExec("drop table event_msg_list");
