@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -162,15 +163,28 @@ void CKelvorDlg::ForgetAdminLogin()
     m_db.Close();
 }
 
-bool CKelvorDlg::ReadLastEventIndex()
+bool CKelvorDlg::ReadHighestEventIndex(uint64_t &index)
 {
     CADOMyRecordset rs(&m_db);
     if (!rs.Exec("select MAX(MSG_INDEX) as RET from event_msg_list"))
         return false;
     if (rs.GetRecordCount() > 0)
-        m_lastEventIndex = std::strtoull(rs.GetFieldString("RET").c_str(), nullptr, 10);
+        index = std::strtoull(rs.GetFieldString("RET").c_str(), nullptr, 10);
     rs.Close();
     return true;
+}
+
+bool CKelvorDlg::ReadLastEventIndex() { return ReadHighestEventIndex(m_lastEventIndex); }
+
+// The event rows of a lost batch are gone, and the engine hands their
+// MSG_INDEX values out again (SQLite's AUTOINCREMENT counter rolls back with
+// them): an index left past the committed rows would skip the rows that
+// reuse them. Rows committed and not yet pushed stay above it.
+void CKelvorDlg::RewindEventIndex()
+{
+    uint64_t committed = m_lastEventIndex;
+    if (ReadHighestEventIndex(committed))
+        m_lastEventIndex = std::min(m_lastEventIndex, committed);
 }
 
 void CKelvorDlg::ConnectionBookkeeping()

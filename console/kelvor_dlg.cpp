@@ -159,6 +159,7 @@ void CKelvorDlg::LogBatchLoss(const database::BatchLoss &loss)
     char text[sizeof m_logText];
     std::snprintf(text, sizeof text, "数据库回滚了%d条未提交的语句: %s", loss.statements, loss.reason.c_str());
     AddLog(text);
+    RewindEventIndex();
 }
 
 void CKelvorDlg::OnDestroy()

@@ -136,8 +136,10 @@ public:
     // window's modal run; -1: any), so a message box opened by a handler
     // never starts a monitor pass in the middle of that handler.
     void ContinueModal();
-    // A line in the event log for writes the database threw away.
+    // A line in the event log for writes the database threw away, and the
+    // last event index back to the highest committed row.
     void LogBatchLoss(const database::BatchLoss &loss);
+    void RewindEventIndex();
     int m_idleLoopLevel = -1;
     int m_idlePasses = 0; // monitor passes run so far
 
@@ -310,8 +312,9 @@ public:
 private:
     // Start-up steps.
     enum class Bringup { Open, Closed, Failed };
-    // The highest event row already in the table into m_lastEventIndex;
-    // false when the query failed.
+    // The highest event row already in the table into index (left as it is
+    // when the query failed: false), or into m_lastEventIndex.
+    bool ReadHighestEventIndex(uint64_t &index);
     bool ReadLastEventIndex();
     Bringup BringUpDatabase();
     bool RunRepairPath();

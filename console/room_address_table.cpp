@@ -12,10 +12,12 @@
 namespace {
 
 // The operator's edit stays in memory and on screen whatever the save says;
-// a save that failed is told on standard error.
-void RunSave(CADOMyRecordset &rs, const std::string &sql)
+// a statement that failed is told on standard error. The edit shows as saved,
+// so it is committed at once: a lost batch is told in the event log now.
+void RunSave(CADODatabase &db, CADOMyRecordset &rs, const std::string &sql)
 {
-    rs.ExecOrTell(sql, "room or building name table not saved");
+    if (rs.ExecOrTell(sql, "room or building name table not saved"))
+        db.CommitBatch();
 }
 
 // The probe gives NULL for a column the table does not have.
@@ -66,7 +68,7 @@ void SaveRoomAddress(CADODatabase &db, const CRoom &room, int column)
         std::snprintf(sql, sizeof sql,
                       "Insert into room_ip_list(build_num, floor_num, room_num, ip_addr)\r\nvalues(%d, %d,%d,%d)\r\n",
                       b, f, r, address);
-    RunSave(rs, sql);
+    RunSave(db, rs, sql);
 }
 
 void SaveRoomName(CADODatabase &db, const CRoom &room)
@@ -81,11 +83,11 @@ void SaveRoomName(CADODatabase &db, const CRoom &room)
     std::snprintf(key, sizeof key, "build_num = %d and floor_num = %d and room_num =%d", b, f, r);
     std::snprintf(sql, sizeof sql, "Select RMNAME from room_ip_list\r\nwhere\r\n%s", key);
     if (RowExists(rs, sql)) {
-        RunSave(rs, "update room_ip_list set\r\nrmname ='" + name + "'\r\nwhere " + key + "\r\n");
+        RunSave(db, rs, "update room_ip_list set\r\nrmname ='" + name + "'\r\nwhere " + key + "\r\n");
     } else {
         std::snprintf(sql, sizeof sql, "Insert into room_ip_list(build_num, floor_num, room_num, rmname, ip_addr)\r\n"
                                        "values(%d, %d,%d,'", b, f, r);
-        RunSave(rs, sql + name + "', 0)\r\n");
+        RunSave(db, rs, sql + name + "', 0)\r\n");
     }
 }
 
@@ -106,7 +108,7 @@ void SaveUnitCode(CADODatabase &db, const CRoom &room)
                       "Insert into room_ip_list(build_num, floor_num, room_num, addr, ip_addr)\r\n"
                       "values(%d, %d,%d,%d, %d)\r\n",
                       b, f, r, room.m_unitCode, 0);
-    RunSave(rs, sql);
+    RunSave(db, rs, sql);
 }
 
 bool SaveBuildingName(CADODatabase &db, const CBuild &build)
@@ -117,8 +119,8 @@ bool SaveBuildingName(CADODatabase &db, const CBuild &build)
     const std::string number = std::to_string(build.m_buildNum);
     CADOMyRecordset rs(&db);
     if (RowExists(rs, ("Select BDNAME from build_name\r\nwhere\r\nbuild_num = " + number).c_str()))
-        RunSave(rs, "update build_name set\r\nBDNAME ='" + name + "'\r\nwhere build_num = " + number + "\r\n");
+        RunSave(db, rs, "update build_name set\r\nBDNAME ='" + name + "'\r\nwhere build_num = " + number + "\r\n");
     else
-        RunSave(rs, "Insert into build_name(build_num, BDNAME)\r\nvalues(" + number + ", '" + name + "')\r\n");
+        RunSave(db, rs, "Insert into build_name(build_num, BDNAME)\r\nvalues(" + number + ", '" + name + "')\r\n");
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The writes of the room address table dialog: the five values per room the
 // server keeps in room_ip_list and build_name, each a select of the row's key
-// followed by an update or an insert. A failing statement is not reported;
-// the caller has already changed memory.
+// followed by an update or an insert, committed at once. A failing statement
+// is told on standard error only, a failed commit in the event log; the
+// caller has already changed memory.
 #include <string_view>
 
 class CADODatabase;

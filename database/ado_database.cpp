@@ -66,9 +66,9 @@ void CADODatabase::EnableGroupCommit(std::function<void(const database::BatchLos
     m_connection->SetGroupCommit(true, std::move(reporter), std::move(begun));
 }
 
-void CADODatabase::CommitBatch()
+bool CADODatabase::CommitBatch()
 {
-    m_connection->CommitBatch();
+    return m_connection->CommitBatch();
 }
 
 bool CADODatabase::BeginTransaction()

@@ -38,9 +38,12 @@ public:
     // Group commit of the writes between two idle moments (DbConnection):
     // turned on for the server's own connection, committed by CommitBatch at
     // every idle moment and by the owner's timer kBatchMaxAge after `begun`.
-    // The reporter hears of writes the engine threw away.
+    // The reporter hears of writes the engine threw away. Whatever the server
+    // tells as done (an operator's message, a PMS reply, a push of event
+    // rows) is told after CommitBatch says the writes it reports are
+    // committed; false: they were lost, and the reporter has heard of it.
     void EnableGroupCommit(std::function<void(const database::BatchLoss &)> reporter, std::function<void()> begun);
-    void CommitBatch();
+    bool CommitBatch();
     // Writes that come all at once in one transaction (DbConnection::
     // BeginTransaction); false with the cause kept when the engine refused.
     bool BeginTransaction();

@@ -7,6 +7,10 @@ namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// What PMS software puts between its commands: white space, and control
+// bytes some of them end every command with (NUL, ETX and the like).
+bool IsSeparator(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+
 // Names may start with any byte of a multi-byte (GBK) character.
 bool IsNameStart(char c)
 {
@@ -159,23 +163,19 @@ PmsCommandStream::Next PmsCommandStream::Take(char *out, size_t &length)
                 return Next::Nothing;
             }
             m_discarding = false;
-            m_afterXml = status == Status::Complete;
             // A '<' that broke the document may begin the next command.
             Drop(status == Status::NotXml && m_buf[fed - 1] == '<' ? fed - 1 : fed);
             continue;
         }
         if (!m_inXml) {
             size_t first = 0;
-            while (first < m_held && IsSpace(m_buf[first]))
+            while (first < m_held && IsSeparator(m_buf[first]))
                 ++first;
-            if (m_afterXml) {
+            if (first > 0)
                 Drop(first);
-                first = 0;
-            }
             if (m_held == 0)
                 return Next::Nothing;
-            m_afterXml = false;
-            if (first == m_held || m_buf[first] != '<')
+            if (m_buf[0] != '<')
                 return Emit(m_held, out, length); // the rest of the read
             m_inXml = true;
             m_scanned = 0;
@@ -185,12 +185,8 @@ PmsCommandStream::Next PmsCommandStream::Take(char *out, size_t &length)
         while (m_scanned < m_held && status == Status::Open)
             status = m_scanner.Feed(m_buf[m_scanned++]);
         if (status == Status::Complete) {
-            size_t end = m_scanned;
-            while (end < m_held && IsSpace(m_buf[end]))
-                ++end;
             m_inXml = false;
-            m_afterXml = true;
-            return Emit(end, out, length);
+            return Emit(m_scanned, out, length);
         }
         if (status == Status::NotXml) {
             m_inXml = false;

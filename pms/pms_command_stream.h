@@ -3,13 +3,15 @@
 // and one read may carry several commands. This cuts the stream of one
 // connection back into commands.
 //
-// An XML command is complete when its root element ends; white space right
-// after it belongs to it. A text that does not start with '<' (a set-top-box
-// string, which has no terminator) is taken as it is: the rest of the read is
-// one command. A text that turns out not to be XML the scanner can follow is
-// also taken as it stands. An XML command that would outgrow the buffer is
-// dropped, and so is the rest of it as it arrives; the commands after it are
-// cut as usual.
+// Between commands, any run of white space and control bytes (below 0x20:
+// some PMS software ends each command with a NUL or an ETX) separates them and
+// belongs to none; a read of nothing else gives no command. An XML command is
+// complete when its root element ends. A text that does not start with '<' (a
+// set-top-box string, which has no terminator) is taken as it is: the rest of
+// the read is one command. A text that turns out not to be XML the scanner
+// can follow is also taken as it stands. An XML command that would outgrow the
+// buffer is dropped, and so is the rest of it as it arrives; the commands
+// after it are cut as usual.
 #include <cstddef>
 #include <cstdint>
 
@@ -79,6 +81,5 @@ private:
     size_t m_scanned = 0;      // bytes of an XML command at the head already scanned
     bool m_inXml = false;      // the head of m_buf is an XML command
     bool m_discarding = false; // the rest of an over-long command is arriving
-    bool m_afterXml = false;   // white space here still trails the last XML command
     XmlRootEndScanner m_scanner;
 };

@@ -46,7 +46,7 @@ void CPmsCommands::Log(const char *format, ...)
     m_dlg.AddLog(m_logText);
 }
 
-void CPmsCommands::RunXmlCommand(CXmlDoc &command, const std::string &version, PmsLanguage language,
+bool CPmsCommands::RunXmlCommand(CXmlDoc &command, const std::string &version, PmsLanguage language,
                                  Channel channel)
 {
     const char *tag = Tag(language);
@@ -69,8 +69,14 @@ void CPmsCommands::RunXmlCommand(CXmlDoc &command, const std::string &version, P
         Log("<%s>  对应到房间号%d|%d%02d  %s", tag, r.build, r.floor, r.room, target ? "" : "无效房间");
         if (target || !nehops)
             ApplyFunction(function, language, r, target, r2, target2, channel.texts.sta);
+        // The reply says the command was carried out: not before its writes
+        // are committed. A lost batch is told in the event log, and the PMS
+        // gets no reply, as for a command that was not carried out.
+        if (!m_dlg.m_db.CommitBatch())
+            return false;
     }
     BuildReply(channel.reply, language, version, functionName, channel.texts, msgCode);
+    return true;
 }
 
 void CPmsCommands::ReadFunctionChildren(CXmlDoc &command, const PmsFunction &function, PmsLanguage language,

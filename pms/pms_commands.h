@@ -49,8 +49,9 @@ private:
     void SetTopBoxStep(const char *command);
     bool FindSetTopBoxRoomByName(const char *name, PmsRoomNumber &number);
     // Steps 4 to 10 of an XML command on a document standing on "func";
-    // the reply text is left in the channel's reply document.
-    void RunXmlCommand(CXmlDoc &command, const std::string &version, PmsLanguage language, Channel channel);
+    // the reply text is left in the channel's reply document. False: no
+    // reply, the writes of a command carried out were lost.
+    bool RunXmlCommand(CXmlDoc &command, const std::string &version, PmsLanguage language, Channel channel);
     void ReadFunctionChildren(CXmlDoc &command, const PmsFunction &function, PmsLanguage language,
                               Channel channel, std::string &room);
     void ApplyFunction(const PmsFunction &function, PmsLanguage language, const PmsRoomNumber &r, CRoom *room,

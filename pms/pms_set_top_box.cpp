@@ -36,8 +36,8 @@ void CPmsCommands::HandleTcpCommand(const char *command)
     if (!m_tcpCommand.FindNextChild("func"))
         return;
     std::string &room2 = m_tcpRoom2[language == PmsLanguage::Foxhis ? 0 : 1];
-    RunXmlCommand(m_tcpCommand, version, language, {m_tcpTexts, room2, m_tcpReply});
-    SendTcpReply(m_tcpReply.GetText());
+    if (RunXmlCommand(m_tcpCommand, version, language, {m_tcpTexts, room2, m_tcpReply}))
+        SendTcpReply(m_tcpReply.GetText());
 }
 
 // The optional RMNAME column names rooms; a name found there wins over the

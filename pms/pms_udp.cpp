@@ -21,8 +21,8 @@ bool CKelvorDlg::OnPmsDatagram(CXmlDoc &datagram, const char *senderAddress)
 
 void CPmsCommands::HandleUdpCommand(CXmlDoc &command, const std::string &version, const char *senderAddress)
 {
-    RunXmlCommand(command, version, PmsLanguage::Foxhis, {m_udpTexts, m_udpRoom2, m_udpReply});
-    SendUdpReply(m_udpReply.GetText(), senderAddress);
+    if (RunXmlCommand(command, version, PmsLanguage::Foxhis, {m_udpTexts, m_udpRoom2, m_udpReply}))
+        SendUdpReply(m_udpReply.GetText(), senderAddress);
 }
 
 void CPmsCommands::SendUdpReply(const std::string &text, const char *senderAddress)

@@ -149,6 +149,11 @@ void CKelvorDlg::PushNewEvents()
     if (m_newEvent != 1)
         return;
     m_newEvent = 0;
+    // Workstations hear only of rows that are committed: the open batch holds
+    // the rows of this pass, and a lost one takes them with it (the loss
+    // reporter has put the last index back).
+    if (!m_db.CommitBatch())
+        return;
     CADOMyRecordset &rs = m_monitor->recordset;
     char sql[96];
     std::snprintf(sql, sizeof sql, "select * from event_msg_list\r\nwhere\r\nMSG_INDEX > %" PRIu64, m_lastEventIndex);

@@ -1,6 +1,7 @@
 // The PMS byte stream cut back into commands: XML commands by the end of
-// their root element, whatever the reads; set-top-box strings one per read;
-// an over-long XML command dropped whole.
+// their root element, whatever the reads; white space and control bytes
+// between commands belong to none; set-top-box strings one per read; an
+// over-long XML command dropped whole.
 #include "pms/pms_command_stream.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +55,15 @@ TEST(PmsCommandStream, CutsCommands)
     const CutCase cases[] = {
         {"one command, one read", {a}, {a}},
         {"set-top-box string", {"10203:5:9"}, {"10203:5:9"}},
-        {"white space only, as a read of its own", {" \r\n"}, {" \r\n"}},
-        {"two in one read; white space after each belongs to it", {a + "\r\n" + b + "\n"}, {a + "\r\n", b + "\n"}},
+        {"white space only, as a read of its own", {" \r\n"}, {}},
+        {"control bytes only", {std::string("\0\x03\x1f\t", 4)}, {}},
+        {"two in one read; white space after each belongs to neither", {a + "\r\n" + b + "\n"}, {a, b}},
+        {"three, each ended by a NUL", {a + '\0' + b + '\0' + a + '\0'}, {a, b, a}},
+        {"three, each ended by an ETX", {a + "\x03" + b + "\x03" + a + "\x03"}, {a, b, a}},
+        {"one ended by a NUL alone", {a + '\0'}, {a}},
+        {"the NUL in a read of its own", {a, std::string(1, '\0'), b}, {a, b}},
+        {"a run of control bytes and white space between two", {a + std::string("\x02\0\r\n\x03 \x04", 7) + b}, {a, b}},
+        {"set-top-box string after a NUL", {std::string(1, '\0') + "10203:5:9"}, {"10203:5:9"}},
         {"split inside a tag", {a.substr(0, 30), a.substr(30)}, {a}},
         {"split byte by byte", [&] {
              std::vector<std::string> bytes;
@@ -66,7 +74,7 @@ TEST(PmsCommandStream, CutsCommands)
         {"third one cut", {a + b + a.substr(0, 20)}, {a, b}},
         {"third one completed later", {a + b + a.substr(0, 20), a.substr(20)}, {a, b, a}},
         {"white space in the next read trails the command", {a, "\r\n", "10203:1:1"}, {a, "10203:1:1"}},
-        {"leading white space stays", {"\r\n" + a}, {"\r\n" + a}},
+        {"leading white space and control bytes go", {std::string("\r\n\0", 3) + a}, {a}},
         {"set-top-box after XML in one read", {a + "10205:1:1"}, {a, "10205:1:1"}},
         {"XML after a set-top-box string in one read: one read, one command", {"10205:1:1" + a}, {"10205:1:1" + a}},
         {"prolog, comment, declaration, CDATA, quoted '>' and an empty element",
@@ -88,25 +96,21 @@ TEST(PmsCommandStream, CutsCommands)
         EXPECT_EQ(Cut(c.reads), c.commands) << c.what;
 }
 
-// Wherever the network splits the stream, the same commands come out (white
-// space after a command goes with it only when it came in the same read).
+// Wherever the network splits the stream, the same commands come out, and
+// the separators between them go with none.
 TEST(PmsCommandStream, EverySplitGivesTheSameCommands)
 {
-    const auto trimmed = [](std::vector<std::string> commands) {
-        for (std::string &c : commands)
-            c.erase(c.find_last_not_of(" \r\n") + 1);
-        return commands;
-    };
     const std::vector<std::string> commands = {
-        "<?xml version=\"1.0\"?>\r\n<foxhis ver='1'><func>GSTIN</func><!-- -> --><a b=\"/>\"/></foxhis>\r\n",
+        "<?xml version=\"1.0\"?>\r\n<foxhis ver='1'><func>GSTIN</func><!-- -> --><a b=\"/>\"/></foxhis>",
         "<nehops><![CDATA[]]]]><x/>]]></nehops>",
-        "<foxhis/>\n",
+        "<foxhis/>",
     };
+    const std::string separators[] = {"\r\n", std::string("\0", 1), "\x03\n"};
     std::string stream;
-    for (const std::string &c : commands)
-        stream += c;
+    for (size_t i = 0; i < commands.size(); ++i)
+        stream += commands[i] + separators[i];
     for (size_t cut = 1; cut < stream.size(); ++cut)
-        EXPECT_EQ(trimmed(Cut({stream.substr(0, cut), stream.substr(cut)})), trimmed(commands)) << "cut at " << cut;
+        EXPECT_EQ(Cut({stream.substr(0, cut), stream.substr(cut)}), commands) << "cut at " << cut;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // event rows, room states in memory and in the live-room table, log lines and
 // the XML reply.
 #include "pms_fixture.h"
+#include "support/small_disk.h"
 
 #include "pms/pms_link.h"
 
@@ -261,8 +262,40 @@ TEST_F(PmsStreamTest, TwoCommandsInOneWriteAreEachCarriedOutAndAnswered)
     EXPECT_EQ(Room(5).m_pmsState, 1);
     const std::vector<std::string> lines = NewLogLines();
     ASSERT_EQ(lines.size(), 10u);
-    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + first);
-    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + second);
+    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + CheckIn(3, "1"));
+    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + CheckIn(5, "2"));
+}
+
+// Some PMS software ends every command with a NUL or an ETX: that byte only
+// separates commands.
+TEST_F(PmsStreamTest, CommandsEndedByControlBytesAreEachCarriedOutAndAnswered)
+{
+    for (const char end : {'\0', '\x03'}) {
+        ResetRooms();
+        Write(CheckIn(3, "1") + end + CheckIn(5, "2") + end + CheckIn(3, "3") + end);
+        const std::string wanted = Reply("foxhis", "GSTIN", "1", "", 1) + Reply("foxhis", "GSTIN", "2", "", 1) +
+                                   Reply("foxhis", "GSTIN", "3", "", 1);
+        EXPECT_EQ(Replies(wanted), wanted) << int(end);
+        EXPECT_EQ(StateFrames(Frames()), (std::vector<StateFrame>{{1, 2, 3, 2}, {1, 2, 5, 2}, {1, 2, 3, 2}}))
+            << int(end);
+        const std::string row3 = Utf8("1|2|3|21|<foxhis>客人入住"), row5 = Utf8("1|2|5|21|<foxhis>客人入住");
+        EXPECT_EQ(NewEventRows(), (std::vector<std::string>{row3, row5, row3})) << int(end);
+        const std::vector<std::string> lines = NewLogLines();
+        ASSERT_EQ(lines.size(), 15u) << int(end);
+        EXPECT_EQ(lines[10], Utf8("接收到命令串：") + CheckIn(3, "3")) << int(end);
+    }
+
+    // One command and its NUL alone: one command, one line of its text.
+    Write(CheckIn(5, "4") + '\0');
+    const std::string wanted = Reply("foxhis", "GSTIN", "4", "", 1);
+    EXPECT_EQ(Replies(wanted), wanted);
+    // A separator the server is still to read would show up as a sixth line.
+    Write(CheckIn(5, "5"));
+    EXPECT_EQ(Replies(Reply("foxhis", "GSTIN", "5", "", 1)), Reply("foxhis", "GSTIN", "5", "", 1));
+    const std::vector<std::string> lines = NewLogLines();
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + CheckIn(5, "4"));
+    EXPECT_EQ(lines[5], Utf8("接收到命令串：") + CheckIn(5, "5"));
 }
 
 TEST_F(PmsStreamTest, CommandOverTwoWritesWaitsForItsEnd)
@@ -309,6 +342,50 @@ TEST_F(PmsStreamTest, OverlongCommandIsDroppedAndTheNextOneServed)
     EXPECT_EQ(lines[0], Utf8("PMS 命令超过3000字节，已丢弃"));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), lines[0]), 1);
     EXPECT_EQ(lines[1], Utf8("接收到命令串：") + CheckIn(5, "4"));
+}
+
+// The server's database on a small file system of its own, so that a commit
+// can be made to fail.
+class PmsOnSmallDiskTest : public PmsServerTest {
+protected:
+    void SetUp() override
+    {
+        PmsServerTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        std::string why;
+        if (!m_disk.Mount(Path(QStringLiteral("disk")), 2 << 20, why))
+            GTEST_SKIP() << "no small file system here: " << why;
+        Stop();
+        UseDatabaseFolder(QStringLiteral("disk"));
+        Start();
+        ASSERT_EQ(m_server->Mode(), StartMode::Full);
+        m_server->m_pmsType = kPmsFoxhis;
+        m_eventsBefore = std::stoi(Field("select count(*) as n from event_msg_list", "n"));
+        Connect(m_pms);
+        PlaceUnit(1, 2, 3);
+        m_logSeen = 0;
+        NewLogLines();
+    }
+
+    SmallDisk m_disk;
+};
+
+// The reply reports the check-in carried out: a check-in whose event row is
+// lost with its batch gets none; the log tells the loss.
+TEST_F(PmsOnSmallDiskTest, NoReplyForACommandWhoseWritesWereLost)
+{
+    const std::string command = Xml("foxhis", "<func>GSTIN</func><id>8</id><roomno>10203</roomno>");
+    m_disk.Fill();
+    EXPECT_EQ(Command(command), "");
+    m_disk.Free();
+    EXPECT_TRUE(NewEventRows().empty());
+    const std::vector<std::string> lines = NewLogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind(Utf8("数据库回滚了1条未提交的语句"), 0), 0u) << lines.back();
+
+    EXPECT_EQ(Command(command), Reply("foxhis", "GSTIN", "8", "", 1));
+    EXPECT_EQ(NewEventRows(), std::vector<std::string>{Utf8("1|2|3|21|<foxhis>客人入住")});
 }
 
 TEST_F(PmsXmlTest, ASecondConnectionReplacesTheFirst)

@@ -3,6 +3,7 @@
 // a logged-in workstation and a room unit on loopback.
 #include "report_fixture.h"
 #include "workstation_fixture.h"
+#include "support/small_disk.h"
 
 #include "platform/gbk.h"
 #include "protocol/crc.h"
@@ -40,6 +41,11 @@ protected:
         WorkstationTest::SetUp();
         if (HasFatalFailure())
             return;
+        LogIn();
+    }
+    // Alice logged in on m_ws, the alarm options read, nothing left to push.
+    void LogIn()
+    {
         AddUser("alice", "pw1", 0);
         m_ws = &Workstation();
         ASSERT_EQ(Login(*m_ws, "alice", "pw1").size(), 2u);
@@ -360,6 +366,86 @@ TEST_F(RoomMonitorTest, EventsWithoutALoggedInClientAreReadAndNeverSentLater)
     ASSERT_EQ(pushed.size(), 1u);
     EXPECT_TRUE(ReplyPayload(pushed[0]).contains("\ny\n"));
     EXPECT_EQ(m_server->m_lastEventIndex, start + 2);
+}
+
+// The server's database on a small file system of its own, so that a commit
+// can be made to fail.
+class RoomMonitorOnSmallDiskTest : public RoomMonitorTest {
+protected:
+    void SetUp() override
+    {
+        WorkstationTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        std::string why;
+        if (!m_disk.Mount(Path(QStringLiteral("disk")), 2 << 20, why))
+            GTEST_SKIP() << "no small file system here: " << why;
+        Stop();
+        UseDatabaseFolder(QStringLiteral("disk"));
+        Start();
+        ASSERT_EQ(m_server->Mode(), StartMode::Full);
+        m_server->m_idleLoopLevel = 1000;
+        LogIn();
+    }
+    std::vector<QByteArray> PushedEvents()
+    {
+        std::vector<QByteArray> events;
+        for (const QByteArray &push : Pushed())
+            if (ReplyCode(push) == 0x8B)
+                events.push_back(push);
+        return events;
+    }
+    void OpenDoorTooLong(CRoom &room)
+    {
+        room.m_doorOpen = 1;
+        room.m_doorTime = m_now - m_server->m_doorAlarmDelay - 1;
+    }
+
+    SmallDisk m_disk;
+};
+
+// A batch whose commit fails takes its event rows with it: none is pushed,
+// and the rows written later, which get the same MSG_INDEX values again, are
+// each pushed once.
+TEST_F(RoomMonitorOnSmallDiskTest, RowsOfALostBatchAreNotPushedAndLaterRowsArePushedOnce)
+{
+    const uint64_t start = static_cast<uint64_t>(QueryInt("select max(MSG_INDEX) as v from event_msg_list"));
+    ASSERT_EQ(m_server->m_lastEventIndex, start);
+    OpenDoorTooLong(Room(1, 2, 3));
+    m_disk.Fill();
+    Pass(); // the door alarm's row is written in this pass and lost with its commit
+    EXPECT_TRUE(PushedEvents().empty());
+    m_disk.Free();
+    EXPECT_EQ(EventRows("MSG_TYPE=18"), 0);
+    EXPECT_EQ(m_server->m_lastEventIndex, start);
+    Pass(); // the room of the latch is pushed, which ends that walk
+    EXPECT_TRUE(PushedEvents().empty());
+
+    OpenDoorTooLong(Room(1, 2, 5));
+    Pass();
+    const auto pushed = PushedEvents();
+    ASSERT_EQ(pushed.size(), 1u);
+    EXPECT_TRUE(ReplyPayload(pushed[0]).startsWith("1\n2\n5\n" + QByteArray::number(qulonglong(start + 1)) + "\n"))
+        << ReplyPayload(pushed[0]).toStdString();
+    EXPECT_EQ(m_server->m_lastEventIndex, start + 1);
+    EXPECT_EQ(EventRows("MSG_TYPE=18"), 1);
+
+    m_server->m_newEvent = 1;
+    Pass();
+    EXPECT_TRUE(PushedEvents().empty()) << "pushed once only";
+}
+
+// An index that counted rows the lost batch held (as any read inside the
+// batch sees them) goes back to the highest row committed.
+TEST_F(RoomMonitorOnSmallDiskTest, ALostBatchPutsTheLastIndexBackToTheCommittedRows)
+{
+    const uint64_t start = static_cast<uint64_t>(QueryInt("select max(MSG_INDEX) as v from event_msg_list"));
+    m_server->m_lastEventIndex = start + 5;
+    OpenDoorTooLong(Room(1, 2, 3));
+    m_disk.Fill();
+    Pass();
+    m_disk.Free();
+    EXPECT_EQ(m_server->m_lastEventIndex, start);
 }
 
 TEST_F(RoomMonitorTest, FailingEventQueryClosesTheDatabase)

@@ -48,6 +48,15 @@ void ServerTest::InstallSeed(const QString &name)
     QFile(Path(name)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
+void ServerTest::UseDatabaseFolder(const QString &folder)
+{
+    database::EngineSettings settings;
+    settings.engine = database::Engine::Embedded;
+    settings.directory = Path(folder);
+    database::SetEngineSettings(settings);
+    InstallSeed(folder + QStringLiteral("/velto.db"));
+}
+
 void ServerTest::SetSetting(const QString &key, const QVariant &value)
 {
     OpenProfileSettings()->setValue(key, value);

@@ -25,6 +25,9 @@ protected:
     // building 2 floor 1 with rooms 0..2; 13 rooms in service.
     void WriteHotelConf(const std::string &text = kHotelConf);
     void InstallSeed(const QString &name);
+    // The embedded engine's folder moved to `folder` below the working
+    // directory, with a copy of the seed as its velto.db; Start opens it.
+    void UseDatabaseFolder(const QString &folder);
     // Profile value, e.g. Setting("Network Configuration/BROADCAST INTERVAL").
     void SetSetting(const QString &key, const QVariant &value);
     QVariant Setting(const QString &key);
