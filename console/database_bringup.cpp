@@ -64,17 +64,22 @@ bool ColumnExists(CADOMyRecordset &rs, const char *probe)
 
 } // namespace
 
+// Every outcome but an open connection is told on stderr with the engine's
+// own reason, beside whatever box the outcome shows (or none).
 CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
 {
     if (m_db.Open(kServerLogin, "", ""))
         return Bringup::Open;
     switch (m_db.GetLastError()) {
     case database::kErrServerNotAnswering:
+        platform::WriteErrorLine("kelvor-server: the database did not open", m_db.GetErrorDescription());
         platform::MessageBox("数据库服务器无响应，请检查SQLServer服务器是否就绪。");
         return Bringup::Closed;
     case database::kErrLoginRefused:
+        platform::WriteErrorLine("kelvor-server: the database login was refused", m_db.GetErrorDescription());
         return RunRepairPath() ? (m_db.IsOpen() ? Bringup::Open : Bringup::Closed) : Bringup::Failed;
     default:
+        platform::WriteErrorLine("kelvor-server: the database did not open", m_db.GetErrorDescription());
         return Bringup::Failed;
     }
 }
@@ -90,6 +95,7 @@ bool CKelvorDlg::RunRepairPath()
         return false;
     const std::string adminLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=sa;Pwd=" + ConnectionValue(password) + ";";
     if (!m_db.Open(adminLogin, "", "")) {
+        platform::WriteErrorLine("kelvor-server: the administrator login failed", m_db.GetErrorDescription());
         platform::MessageBox("数据库sa用户登录失败！无法创建数据库");
         ForgetAdminLogin();
         return false;

@@ -41,6 +41,20 @@ uint32_t OdbcOpenCode(const QSqlError &error)
     return kErrServerNotAnswering;
 }
 
+// The schema of the main database read once: SQLite's own reason when the
+// file is not a database or is damaged.
+bool ReadsSchema(sqlite3 *handle, QString *failure)
+{
+    if (!handle) {
+        *failure = QStringLiteral("no SQLite handle");
+        return false;
+    }
+    if (sqlite3_exec(handle, "SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    *failure = QString::fromUtf8(sqlite3_errmsg(handle));
+    return false;
+}
+
 } // namespace
 
 DbConnection::DbConnection()
@@ -95,34 +109,55 @@ bool DbConnection::OpenEmbedded(const std::string &connectionString, const std::
     error->source = kEmbeddedSource;
     m_directory = QDir(m_settings.directory.isEmpty() ? QDir::currentPath() : m_settings.directory).absolutePath();
     m_settings.directory = m_directory; // a sibling opens the same files wherever its thread stands
-    const QFileInfo directory(m_directory);
-    if (!directory.isDir() || !directory.isWritable()) {
-        error->code = kErrServerNotAnswering;
-        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]The data directory %1 cannot be used.").arg(m_directory));
+    const QString shown = QDir::toNativeSeparators(m_directory);
+    const auto fail = [error](uint32_t code, const QString &text) {
+        error->code = code;
+        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]") + text);
         return false;
-    }
+    };
+    const QFileInfo directory(m_directory);
+    if (!directory.isDir())
+        return fail(kErrServerNotAnswering, QStringLiteral("The data directory %1 does not exist.").arg(shown));
+    // SQLite keeps velto.db's write-ahead log and its index beside it.
+    if (!directory.isWritable())
+        return fail(kErrServerNotAnswering,
+                    QStringLiteral("The data directory %1 is not writable: velto.db needs velto.db-wal and "
+                                   "velto.db-shm beside it.").arg(shown));
     const QString file = SqliteDialect::DatabaseFile(m_directory, QStringLiteral("velto"));
     const bool exists = QFileInfo(file).isFile();
     if (!exists && !IsAdministrator(connectionString, user)) {
-        error->code = kErrLoginRefused;
-        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]Cannot open database \"velto\" requested by the login. "
-                                                "The login failed. (%1 does not exist)").arg(file));
-        return false;
+        // The first-start repair restores velto.bak from the working directory.
+        const bool backup = QFileInfo(QDir(m_directory).filePath(QStringLiteral("velto.bak"))).isFile();
+        return fail(kErrLoginRefused,
+                    QStringLiteral("Cannot open database \"velto\" requested by the login. The login failed. "
+                                   "(%1 does not exist; %2)")
+                        .arg(QDir::toNativeSeparators(file),
+                             backup ? QStringLiteral("velto.bak beside it can be copied to velto.db, or restored "
+                                                     "at the administrator login")
+                                    : QStringLiteral("nor does velto.bak to restore it from")));
     }
     UseDriver("QSQLITE");
     m_db.setDatabaseName(exists ? file : QStringLiteral(":memory:"));
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open())
+        return fail(kErrServerNotAnswering,
+                    QDir::toNativeSeparators(file) + QStringLiteral(": ") + m_db.lastError().databaseText());
+    // SQLite reads the file only when asked: a file that is not a database,
+    // or one cut short, is told here by its own name.
     QString failure;
-    if (!m_db.open()) {
-        failure = m_db.lastError().databaseText();
-    } else if (!SqliteDialect::PrepareConnection(SqliteHandle(), m_directory, exists, &failure)) {
+    if (exists && !ReadsSchema(SqliteHandle(), &failure)) {
         m_db.close();
-    } else {
-        return true;
+        return fail(kErrServerNotAnswering, QDir::toNativeSeparators(file) + QStringLiteral(": ") + failure);
     }
-    error->code = kErrServerNotAnswering;
-    error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]") + failure);
-    return false;
+    if (!SqliteDialect::PrepareConnection(SqliteHandle(), m_directory, exists, &failure)) {
+        m_db.close();
+        return fail(kErrServerNotAnswering,
+                    QStringLiteral("%1 with %2: ")
+                            .arg(QDir::toNativeSeparators(file),
+                                 QDir::toNativeSeparators(SqliteDialect::TempdbFile(m_directory))) +
+                        failure);
+    }
+    return true;
 }
 
 bool DbConnection::OpenOdbc(const std::string &connectionString, const std::string &user,
