@@ -1,5 +1,6 @@
 #include "database/db_connection.h"
 
+#include "database/odbc_login.h"
 #include "database/sqlite_dialect.h"
 #include "platform/gbk.h"
 
@@ -53,6 +54,18 @@ bool ReadsSchema(sqlite3 *handle, QString *failure)
         return true;
     *failure = QString::fromUtf8(sqlite3_errmsg(handle));
     return false;
+}
+
+// What a driver may take beyond the login time-out to tell its own failure.
+constexpr std::chrono::seconds kLoginGrace{2};
+
+// The codes of OdbcOpenCode, from the login's diagnostics.
+uint32_t OdbcLoginCode(const OdbcLogin &login)
+{
+    for (const OdbcDiagnostic &d : login.diagnostics)
+        if (d.native == 18456 || d.native == 4060)
+            return kErrLoginRefused;
+    return kErrServerNotAnswering;
 }
 
 } // namespace
@@ -164,13 +177,39 @@ bool DbConnection::OpenOdbc(const std::string &connectionString, const std::stri
                             const std::string &password, ComError *error)
 {
     error->source = kOdbcSource;
+    const QString text = platform::QStringFromGbk(connectionString);
+    // The login QODBC makes: a text without "=" names a data source.
+    QString login = text.contains(u'=') ? text : QStringLiteral("DSN=") + text;
+    if (!user.empty())
+        login += QStringLiteral(";UID=") + platform::QStringFromGbk(user);
+    if (!password.empty())
+        login += QStringLiteral(";PWD=") + platform::QStringFromGbk(password);
+    // Tried first on a thread of its own with a deadline, since a driver may
+    // not keep to the login time-out: start-up, the operator's database
+    // login and the poller's connection then never wait longer, and a
+    // failure keeps its SQLSTATE.
+    const int timeout = m_settings.loginTimeoutSeconds;
+    const std::chrono::seconds deadline = std::chrono::seconds(timeout) + kLoginGrace;
+    const OdbcLogin tried = TryOdbcLogin(login.toStdString(), timeout, deadline);
+    if (tried.outcome == OdbcLogin::Outcome::NoAnswer) {
+        error->code = kErrServerNotAnswering;
+        error->description = "SQL Server did not answer the login within " + std::to_string(deadline.count()) +
+                             " s (LOGIN TIMEOUT " + std::to_string(timeout) +
+                             " s); the driver's own login is still waiting";
+        return false;
+    }
+    if (tried.outcome == OdbcLogin::Outcome::Failed) {
+        error->code = OdbcLoginCode(tried);
+        error->description = platform::GbkFromUtf8(DiagnosticText(tried.diagnostics));
+        return false;
+    }
     UseDriver("QODBC");
-    m_db.setDatabaseName(platform::QStringFromGbk(connectionString));
+    m_db.setDatabaseName(text);
     m_db.setUserName(platform::QStringFromGbk(user));
     m_db.setPassword(platform::QStringFromGbk(password));
     // Without a login time-out a server that accepts the connection and never
     // answers would hold start-up for ever.
-    m_db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_settings.loginTimeoutSeconds));
+    m_db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeout));
     if (m_db.open())
         return true;
     const QSqlError failure = m_db.lastError();

@@ -2,6 +2,7 @@
 // first one's directory (in a network namespace of its own, so no port
 // stands in its way) says who holds the directory and exits 1, and the first
 // one serves on with its live-room rows untouched.
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 #include <QFile>
@@ -19,8 +20,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        if (QProcess::execute(QStringLiteral("unshare"), {QStringLiteral("--net"), QStringLiteral("--map-root-user"),
-                                                          QStringLiteral("true")}) != 0)
+        if (!HasNetworkNamespaces())
             GTEST_SKIP() << "unshare --net --map-root-user is not allowed here";
         ASSERT_TRUE(QFile::copy(QStringLiteral(KELVOR_SEED_DB), Path(QStringLiteral("velto.db"))));
         QFile(Path(QStringLiteral("velto.db"))).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
@@ -40,19 +40,7 @@ protected:
 
     void Start(QProcess &process)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), Path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("config")));
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(Path());
-        // unshare execs the server in place: the process is the server.
-        process.setProgram(QStringLiteral("unshare"));
-        process.setArguments({QStringLiteral("--net"), QStringLiteral("--map-root-user"),
-                              QStringLiteral(KELVOR_SERVER_EXE)});
-        process.start();
+        StartServerProcess(process, Path(), true);
         ASSERT_TRUE(process.waitForStarted());
     }
 
