@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -241,7 +242,8 @@ HotelConf LoadHotelConf(const std::string &path)
     QFile file(QString::fromStdString(path));
     if (!file.exists()) {
         HotelConf conf;
-        conf.messages.push_back("hotel.conf: 找不到 " + Gbk(path) + "，酒店没有房间");
+        const QByteArray where = platform::GbkFromQString(QFileInfo(file).absoluteFilePath());
+        conf.messages.push_back("hotel.conf: 找不到 " + where.toStdString() + "，酒店没有房间");
         return conf;
     }
     if (!file.open(QIODevice::ReadOnly)) {
