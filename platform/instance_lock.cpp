@@ -34,13 +34,16 @@ InstanceLock::Result InstanceLock::Take(const std::string &path)
     m_error.clear();
     bool writable = true;
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int openError = errno;
     // A read-only folder may still hold the file: a lock needs no write.
-    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+    if (fd < 0 && (openError == EACCES || openError == EROFS)) {
         writable = false;
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno != ENOENT)
+            openError = errno;
     }
     if (fd < 0) {
-        m_error = std::strerror(errno);
+        m_error = std::strerror(openError);
         return Result::Failed;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -3,12 +3,16 @@
 // (with the file and SQLite's reason), a missing velto.db, and a settings
 // file that cannot be written.
 #include "support/server_fixture.h"
+#include "support/server_process.h"
 #include "support/stderr_capture.h"
 
 #include "platform/gbk.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
+#include <QTest>
+#include <csignal>
 #include <functional>
 #include <unistd.h>
 
@@ -119,4 +123,48 @@ TEST_F(SettingsFailureTest, SettingsThatCannotBeWrittenAreNamed)
     EXPECT_NE(err.find("kelvor-server: settings not saved to " + file + ": the file or its folder cannot be written\n"),
               std::string::npos)
         << err;
+}
+
+// The read-only folder once more, as the real executable in a user namespace
+// that maps no user, where root too is refused the write.
+class ReadOnlyDirectoryProcessTest : public TempDirTest {
+protected:
+    void TearDown() override
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+        QFile::setPermissions(Path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcess m_process;
+};
+
+TEST_F(ReadOnlyDirectoryProcessTest, ReadOnlyDirectoryIsNamed)
+{
+    if (!HasNetworkNamespaces(false))
+        GTEST_SKIP() << "unshare --user --net is not allowed here";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KELVOR_SEED_DB), Path(QStringLiteral("velto.db"))));
+    QFile::setPermissions(Path(), QFile::ReadOwner | QFile::ExeOwner);
+    StartServerProcess(m_process, Path(), true, {}, false);
+    ASSERT_TRUE(m_process.waitForStarted());
+    QByteArray err;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            err += m_process.readAllStandardError();
+            return err.contains("kelvor-server started: mode without database");
+        },
+        10000))
+        << err.constData();
+    EXPECT_TRUE(err.contains("kelvor-server: the database did not open: [SQLite]The data directory " +
+                             Path().toUtf8() + " is not writable: velto.db needs velto.db-wal and velto.db-shm "
+                             "beside it.\n"))
+        << err.constData();
+    // No lock file can be made there; start-up goes on without one.
+    EXPECT_TRUE(err.contains("kelvor-server: no single-server lock " + Path().toUtf8() +
+                             "/velto.lock: Permission denied\n"))
+        << err.constData();
+    ASSERT_EQ(::kill(static_cast<pid_t>(m_process.processId()), SIGTERM), 0);
+    ASSERT_TRUE(m_process.waitForFinished(10000));
+    EXPECT_EQ(m_process.exitCode(), 0);
 }

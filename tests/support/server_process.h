@@ -3,20 +3,27 @@
 // given working directory, HOME there and the settings under its "config"
 // folder. With ownNetwork it runs in a network namespace of its own
 // (unshare, as an unprivileged user too), so the installation's fixed ports
-// collide with nothing; without, it reaches listeners of the test.
+// collide with nothing; without, it reaches listeners of the test. Unless
+// asRoot, the namespace maps no user: even root then meets the files'
+// permissions as any service account does.
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
-inline bool HasNetworkNamespaces()
+inline QStringList UnshareArguments(bool asRoot)
 {
-    return QProcess::execute(QStringLiteral("unshare"),
-                             {QStringLiteral("--net"), QStringLiteral("--map-root-user"), QStringLiteral("true")}) == 0;
+    return asRoot ? QStringList{QStringLiteral("--net"), QStringLiteral("--map-root-user")}
+                  : QStringList{QStringLiteral("--user"), QStringLiteral("--net")};
+}
+
+inline bool HasNetworkNamespaces(bool asRoot = true)
+{
+    return QProcess::execute(QStringLiteral("unshare"), UnshareArguments(asRoot) << QStringLiteral("true")) == 0;
 }
 
 // `extra` entries are added to the environment ("NAME=value").
 inline void StartServerProcess(QProcess &process, const QString &directory, bool ownNetwork,
-                               const QStringList &extra = {})
+                               const QStringList &extra = {}, bool asRoot = true)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
@@ -31,8 +38,7 @@ inline void StartServerProcess(QProcess &process, const QString &directory, bool
     if (ownNetwork) {
         // unshare execs the server in place: the process is the server.
         process.setProgram(QStringLiteral("unshare"));
-        process.setArguments({QStringLiteral("--net"), QStringLiteral("--map-root-user"),
-                              QStringLiteral(KELVOR_SERVER_EXE)});
+        process.setArguments(UnshareArguments(asRoot) << QStringLiteral(KELVOR_SERVER_EXE));
     } else {
         process.setProgram(QStringLiteral(KELVOR_SERVER_EXE));
         process.setArguments({});
