@@ -102,6 +102,8 @@ bool CKelvorDlg::RunRepairPath()
     }
     const std::string dir = platform::GbkFromQString(QDir::currentPath()).left(1024).toStdString();
     if (!QFileInfo::exists(QStringLiteral("velto.bak"))) {
+        platform::WriteErrorLine("kelvor-server: the first-start repair has nothing to restore",
+                                 "no velto.bak in " + dir);
         platform::MessageBox("未找到数据库文件velto.bak");
         ForgetAdminLogin();
         return false;

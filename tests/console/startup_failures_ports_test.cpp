@@ -103,6 +103,28 @@ INSTANTIATE_TEST_SUITE_P(
                         "to restore it from)"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+class RepairCauseTest : public ServerTest {};
+
+// The administrator logs in at the first start, and nothing is there to
+// restore: the box, and on stderr where it was looked for.
+TEST_F(RepairCauseTest, MissingBackupIsNamedWithTheFolder)
+{
+    m_server = std::make_unique<CKelvorDlg>(m_ports);
+    m_server->m_askAdminPassword = [](std::string &password) {
+        password = "secret";
+        return true;
+    };
+    StderrCapture capture;
+    m_server->OnInitDialog();
+    const std::string err = capture.Stop();
+    EXPECT_EQ(m_server->Mode(), StartMode::Bare);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{platform::Utf8FromGbk("未找到数据库文件velto.bak")});
+    EXPECT_NE(err.find("kelvor-server: the first-start repair has nothing to restore: no velto.bak in " + PathStd() +
+                       "\n"),
+              std::string::npos)
+        << err;
+}
+
 class SettingsFailureTest : public ServerTest {};
 
 // A service account whose home cannot be written: the settings are not
