@@ -101,17 +101,22 @@ std::map<RoomKey, RoomAddress> ReadRoomAddresses(CADOMyRecordset &rs, bool hasNa
 
 } // namespace
 
+// Every outcome but an open connection is told on stderr with the engine's
+// own reason, beside whatever box the outcome shows (or none).
 CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
 {
     if (m_db.Open(kServerLogin, "", ""))
         return Bringup::Open;
     switch (m_db.GetLastError()) {
     case database::kErrServerNotAnswering:
+        platform::WriteErrorLine("kelvor-server: the database did not open", m_db.GetErrorDescription());
         platform::MessageBox("数据库服务器无响应，请检查SQLServer服务器是否就绪。");
         return Bringup::Closed;
     case database::kErrLoginRefused:
+        platform::WriteErrorLine("kelvor-server: the database login was refused", m_db.GetErrorDescription());
         return RunRepairPath() ? (m_db.IsOpen() ? Bringup::Open : Bringup::Closed) : Bringup::Failed;
     default:
+        platform::WriteErrorLine("kelvor-server: the database did not open", m_db.GetErrorDescription());
         return Bringup::Failed;
     }
 }
@@ -127,12 +132,15 @@ bool CKelvorDlg::RunRepairPath()
         return false;
     const std::string adminLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=sa;Pwd=" + ConnectionValue(password) + ";";
     if (!m_db.Open(adminLogin, "", "")) {
+        platform::WriteErrorLine("kelvor-server: the administrator login failed", m_db.GetErrorDescription());
         platform::MessageBox("数据库sa用户登录失败！无法创建数据库");
         ForgetAdminLogin();
         return false;
     }
     const std::string dir = platform::GbkFromQString(QDir::currentPath()).left(1024).toStdString();
     if (!QFileInfo::exists(QStringLiteral("velto.bak"))) {
+        platform::WriteErrorLine("kelvor-server: the first-start repair has nothing to restore",
+                                 "no velto.bak in " + dir);
         platform::MessageBox("未找到数据库文件velto.bak");
         ForgetAdminLogin();
         return false;

@@ -20,7 +20,7 @@ void ApplyParameters(CKelvorDlg &server, const ParameterValues &v)
         WriteProfileInt(s, kNetworkSection, "HMS UDP PORT NUM", v.hmsPort);
         WriteProfileInt(s, kNetworkSection, "HMS IP AUTO", v.hmsIpAuto);
         server.m_hmsIpAuto = v.hmsIpAuto;
-        s.sync();
+        SaveProfileSettings(s);
     }
     for (int i = 0; i < 4; ++i)
         server.SetOptionInt(kParameterOptionCodes[i], 0, v.optionSwitches[i] ? 1 : 0);

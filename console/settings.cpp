@@ -1,7 +1,10 @@
 #include "console/settings.h"
 
 #include "console/kelvor_dlg.h"
+#include "platform/error_line.h"
 #include "platform/gbk.h"
+
+#include <QDir>
 
 namespace {
 
@@ -34,6 +37,18 @@ void WriteProfileAddress(QSettings &s, const char *hiName, const char *loName, u
 {
     WriteProfileInt(s, kNetwork, hiName, static_cast<int>(address >> 16));
     WriteProfileInt(s, kNetwork, loName, static_cast<int>(address & 0xFFFFu));
+}
+
+void SaveProfileSettings(QSettings &s)
+{
+    s.sync();
+    if (s.status() == QSettings::NoError)
+        return;
+    const std::string label = "kelvor-server: settings not saved to " +
+                              platform::GbkFromQString(QDir::toNativeSeparators(s.fileName())).toStdString();
+    platform::WriteErrorLine(label.c_str(), s.status() == QSettings::AccessError
+                                                ? "the file or its folder cannot be written"
+                                                : "the file is not in the settings format");
 }
 
 std::unique_ptr<QSettings> OpenProfileSettings()
@@ -75,5 +90,5 @@ void CKelvorDlg::WriteSettings()
     WriteProfileInt(s, kNetwork, "LOCAL UDP PORT NUM", m_localUdpPort);
     WriteProfileInt(s, kNetwork, "AUTO CHECK TIME", m_autoCheckTime);
     WriteProfileInt(s, kNetwork, "AUTO CHECK TIME INTERVAL", m_autoCheckInterval);
-    s.sync();
+    SaveProfileSettings(s);
 }

@@ -9,6 +9,9 @@
 // application "kelvor-server", native format (an .ini file under
 // ~/.config on Linux; QSettings::setPath redirects it).
 std::unique_ptr<QSettings> OpenProfileSettings();
+// Writes the store out; when it cannot be written, says so on stderr with
+// the file's path.
+void SaveProfileSettings(QSettings &s);
 
 inline constexpr const char *kNetworkSection = "Network Configuration";
 inline constexpr const char *kInterfaceSection = "Interface Configuration";

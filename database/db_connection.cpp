@@ -1,5 +1,6 @@
 #include "database/db_connection.h"
 
+#include "database/odbc_login.h"
 #include "database/sqlite_dialect.h"
 #include "platform/error_line.h"
 #include "platform/gbk.h"
@@ -39,6 +40,32 @@ uint32_t OdbcOpenCode(const QSqlError &error)
     thread_local const QRegularExpression refused(QStringLiteral(R"(\b(?:18456|4060)\b)"));
     if (refused.match(error.nativeErrorCode()).hasMatch())
         return kErrLoginRefused;
+    return kErrServerNotAnswering;
+}
+
+// The schema of the main database read once: SQLite's own reason when the
+// file is not a database or is damaged.
+bool ReadsSchema(sqlite3 *handle, QString *failure)
+{
+    if (!handle) {
+        *failure = QStringLiteral("no SQLite handle");
+        return false;
+    }
+    if (sqlite3_exec(handle, "SELECT count(*) FROM main.sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    *failure = QString::fromUtf8(sqlite3_errmsg(handle));
+    return false;
+}
+
+// What a driver may take beyond the login time-out to tell its own failure.
+constexpr std::chrono::seconds kLoginGrace{2};
+
+// The codes of OdbcOpenCode, from the login's diagnostics.
+uint32_t OdbcLoginCode(const OdbcLogin &login)
+{
+    for (const OdbcDiagnostic &d : login.diagnostics)
+        if (d.native == 18456 || d.native == 4060)
+            return kErrLoginRefused;
     return kErrServerNotAnswering;
 }
 
@@ -96,47 +123,94 @@ bool DbConnection::OpenEmbedded(const std::string &connectionString, const std::
     error->source = kEmbeddedSource;
     m_directory = QDir(m_settings.directory.isEmpty() ? QDir::currentPath() : m_settings.directory).absolutePath();
     m_settings.directory = m_directory; // a sibling opens the same files wherever its thread stands
-    const QFileInfo directory(m_directory);
-    if (!directory.isDir() || !directory.isWritable()) {
-        error->code = kErrServerNotAnswering;
-        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]The data directory %1 cannot be used.").arg(m_directory));
+    const QString shown = QDir::toNativeSeparators(m_directory);
+    const auto fail = [error](uint32_t code, const QString &text) {
+        error->code = code;
+        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]") + text);
         return false;
-    }
+    };
+    const QFileInfo directory(m_directory);
+    if (!directory.isDir())
+        return fail(kErrServerNotAnswering, QStringLiteral("The data directory %1 does not exist.").arg(shown));
+    // SQLite keeps velto.db's write-ahead log and its index beside it.
+    if (!directory.isWritable())
+        return fail(kErrServerNotAnswering,
+                    QStringLiteral("The data directory %1 is not writable: velto.db needs velto.db-wal and "
+                                   "velto.db-shm beside it.").arg(shown));
     const QString file = SqliteDialect::DatabaseFile(m_directory, QStringLiteral("velto"));
     const bool exists = QFileInfo(file).isFile();
     if (!exists && !IsAdministrator(connectionString, user)) {
-        error->code = kErrLoginRefused;
-        error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]Cannot open database \"velto\" requested by the login. "
-                                                "The login failed. (%1 does not exist)").arg(file));
-        return false;
+        // The first-start repair restores velto.bak from the working directory.
+        const bool backup = QFileInfo(QDir(m_directory).filePath(QStringLiteral("velto.bak"))).isFile();
+        return fail(kErrLoginRefused,
+                    QStringLiteral("Cannot open database \"velto\" requested by the login. The login failed. "
+                                   "(%1 does not exist; %2)")
+                        .arg(QDir::toNativeSeparators(file),
+                             backup ? QStringLiteral("velto.bak beside it can be copied to velto.db, or restored "
+                                                     "at the administrator login")
+                                    : QStringLiteral("nor does velto.bak to restore it from")));
     }
     UseDriver("QSQLITE");
     m_db.setDatabaseName(exists ? file : QStringLiteral(":memory:"));
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open())
+        return fail(kErrServerNotAnswering,
+                    QDir::toNativeSeparators(file) + QStringLiteral(": ") + m_db.lastError().databaseText());
+    // SQLite reads the file only when asked: a file that is not a database,
+    // or one cut short, is told here by its own name.
     QString failure;
-    if (!m_db.open()) {
-        failure = m_db.lastError().databaseText();
-    } else if (!SqliteDialect::PrepareConnection(SqliteHandle(), m_directory, exists, &failure)) {
+    if (exists && !ReadsSchema(SqliteHandle(), &failure)) {
         m_db.close();
-    } else {
-        return true;
+        return fail(kErrServerNotAnswering, QDir::toNativeSeparators(file) + QStringLiteral(": ") + failure);
     }
-    error->code = kErrServerNotAnswering;
-    error->description = platform::GbkStringFromQString(QStringLiteral("[SQLite]") + failure);
-    return false;
+    if (!SqliteDialect::PrepareConnection(SqliteHandle(), m_directory, exists, &failure)) {
+        m_db.close();
+        return fail(kErrServerNotAnswering,
+                    QStringLiteral("%1 with %2: ")
+                            .arg(QDir::toNativeSeparators(file),
+                                 QDir::toNativeSeparators(SqliteDialect::TempdbFile(m_directory))) +
+                        failure);
+    }
+    return true;
 }
 
 bool DbConnection::OpenOdbc(const std::string &connectionString, const std::string &user,
                             const std::string &password, ComError *error)
 {
     error->source = kOdbcSource;
+    const QString text = platform::QStringFromGbk(connectionString);
+    // The login QODBC makes: a text without "=" names a data source.
+    QString login = text.contains(u'=') ? text : QStringLiteral("DSN=") + text;
+    if (!user.empty())
+        login += QStringLiteral(";UID=") + platform::QStringFromGbk(user);
+    if (!password.empty())
+        login += QStringLiteral(";PWD=") + platform::QStringFromGbk(password);
+    // Tried first on a thread of its own with a deadline, since a driver may
+    // not keep to the login time-out: start-up, the operator's database
+    // login and the poller's connection then never wait longer, and a
+    // failure keeps its SQLSTATE.
+    const int timeout = m_settings.loginTimeoutSeconds;
+    const std::chrono::seconds deadline = std::chrono::seconds(timeout) + kLoginGrace;
+    const OdbcLogin tried = TryOdbcLogin(login.toStdString(), timeout, deadline);
+    if (tried.outcome == OdbcLogin::Outcome::NoAnswer) {
+        error->code = kErrServerNotAnswering;
+        error->description = "SQL Server did not answer the login within " + std::to_string(deadline.count()) +
+                             " s (LOGIN TIMEOUT " + std::to_string(timeout) +
+                             " s); the driver's own login is still waiting";
+        return false;
+    }
+    if (tried.outcome == OdbcLogin::Outcome::Failed) {
+        error->code = OdbcLoginCode(tried);
+        error->description = platform::GbkFromUtf8(DiagnosticText(tried.diagnostics));
+        return false;
+    }
     UseDriver("QODBC");
-    m_db.setDatabaseName(platform::QStringFromGbk(connectionString));
+    m_db.setDatabaseName(text);
     m_db.setUserName(platform::QStringFromGbk(user));
     m_db.setPassword(platform::QStringFromGbk(password));
     // Without a login time-out a server that accepts the connection and never
     // answers would hold start-up for ever.
-    m_db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_settings.loginTimeoutSeconds));
+    m_db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeout));
     if (m_db.open())
         return true;
     const QSqlError failure = m_db.lastError();

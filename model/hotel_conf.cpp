@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -212,10 +213,22 @@ HotelConf ParseHotelConf(std::string_view text)
         items[n] = LayoutEntry{line, std::string(key), std::string(value)};
     }
 
+    // A floor listed twice would be built twice: its rooms counted twice,
+    // and every lookup finding only the first of the two.
+    std::map<std::pair<uint32_t, uint32_t>, const LayoutEntry *> floors;
     for (const auto &[n, entry] : items) {
         stRoomAssignItem item;
         std::string reason;
-        if (ParseLayoutItem(entry.value, item, reason))
+        bool usable = ParseLayoutItem(entry.value, item, reason);
+        if (usable) {
+            const auto [first, added] = floors.emplace(std::make_pair(item.buildNum, item.floorNum), &entry);
+            if (!added) {
+                usable = false;
+                reason = "楼号 " + std::to_string(item.buildNum) + " 楼层 " + std::to_string(item.floorNum) +
+                         " 已在第" + std::to_string(first->second->line) + "行的 " + Gbk(first->second->key) + " 中";
+            }
+        }
+        if (usable)
             conf.layout.push_back(std::move(item));
         else
             conf.messages.push_back(LinePrefix(entry.line) + "[Layout] " + Gbk(entry.key) + "=" + Gbk(entry.value) +
@@ -227,8 +240,12 @@ HotelConf ParseHotelConf(std::string_view text)
 HotelConf LoadHotelConf(const std::string &path)
 {
     QFile file(QString::fromStdString(path));
-    if (!file.exists())
-        return HotelConf{};
+    if (!file.exists()) {
+        HotelConf conf;
+        const QByteArray where = platform::GbkFromQString(QFileInfo(file).absoluteFilePath());
+        conf.messages.push_back("hotel.conf: 找不到 " + where.toStdString() + "，酒店没有房间");
+        return conf;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         HotelConf conf;
         conf.found = true;

@@ -10,8 +10,9 @@
 //
 // Each itemN is "building floor roomCount" and then the gap room numbers;
 // items are taken in the order of N. The file is UTF-8 text; the program's
-// texts are GBK. A line that cannot be used is skipped with a message that
-// names it; nothing half-read reaches the layout list.
+// texts are GBK. A line that cannot be used (also a building and floor that
+// an earlier item has already) is skipped with a message that names it;
+// nothing half-read reaches the layout list.
 #include "model/hotel.h"
 
 #include <string>
@@ -29,7 +30,7 @@ struct HotelConf {
     std::vector<std::string> messages;   // GBK, one per problem, for the log
 };
 
-// A missing file gives an empty configuration (found false, no message).
+// A missing file gives an empty configuration (found false) and one message.
 HotelConf LoadHotelConf(const std::string &path = kHotelConfFile);
 // The file's text (UTF-8).
 HotelConf ParseHotelConf(std::string_view text);

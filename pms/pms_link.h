@@ -6,6 +6,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <string>
 
 class CKelvorDlg;
 
@@ -15,7 +16,9 @@ class CTcpSocket : public QTcpServer {
 public:
     explicit CTcpSocket(CKelvorDlg *owner) : m_owner(owner) {}
     // Listens on the port, every local IPv4 address, with a backlog of 5.
+    // False with the system's reason in CreateError().
     bool Create(quint16 port);
+    const std::string &CreateError() const { return m_createError; }
 
 protected:
     // The accept: the connection goes into a CClientSocket, which the owner
@@ -23,6 +26,7 @@ protected:
     void incomingConnection(qintptr socketDescriptor) override;
 
     CKelvorDlg *m_owner;
+    std::string m_createError;
 };
 
 // One accepted PMS connection. What it reads is cut into commands, each

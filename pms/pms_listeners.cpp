@@ -2,13 +2,44 @@
 #include "pms/pms_link.h"
 #include "platform/message_box.h"
 
+#include "platform/error_line.h"
+
 #include <QPointer>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+// The socket is made here rather than by listen(), so that a port that
+// cannot be had is told with the system's own reason ("Address already in
+// use"), not Qt's paraphrase of it. The options are those listen() sets.
 bool CTcpSocket::Create(quint16 port)
 {
-    setListenBacklogSize(5);
-    return listen(QHostAddress::AnyIPv4, port);
+    m_createError.clear();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        m_createError = std::strerror(errno);
+        return false;
+    }
+    const int on = 1;
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || ::listen(fd, 5) != 0) {
+        m_createError = std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!setSocketDescriptor(fd)) {
+        m_createError = errorString().toStdString();
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 void CTcpSocket::incomingConnection(qintptr socketDescriptor)
@@ -45,8 +76,10 @@ void CKelvorDlg::CreatePmsListeners()
         if (listener->Create(m_ports.pmsTcp[i])) {
             m_pmsListeners[i] = listener;
         } else {
+            const std::string cause = "TCP port " + std::to_string(m_ports.pmsTcp[i]) + ": " + listener->CreateError();
             delete listener;
             m_pmsListeners[i] = nullptr;
+            platform::WriteErrorLine("kelvor-server", cause);
             platform::MessageBox("创建Tcp SOCKET失败！");
         }
     }

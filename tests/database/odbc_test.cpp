@@ -88,6 +88,8 @@ TEST_F(OdbcTest, RefusedConnectionIsAServerNotAnswering)
     EXPECT_FALSE(m_db.Open("Driver={FreeTDS};Server=127.0.0.1;Port=" + std::to_string(port) +
                            ";Uid=velto;Pwd=qubra;TDS_Version=7.3;"));
     EXPECT_EQ(m_db.GetLastError(), database::kErrServerNotAnswering) << m_db.GetLastErrorText();
+    // The driver's diagnostic with its SQLSTATE and native code.
+    EXPECT_EQ(m_db.GetErrorDescription().rfind("[08S01] (20009) [FreeTDS]", 0), 0u) << m_db.GetErrorDescription();
 }
 
 TEST_F(OdbcTest, SilentServerTimesOut)

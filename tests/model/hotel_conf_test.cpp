@@ -87,7 +87,8 @@ TEST_F(HotelConfFile, MissingFileIsAnEmptyHotel)
     EXPECT_FALSE(conf.found);
     EXPECT_TRUE(conf.layout.empty());
     EXPECT_TRUE(conf.name.empty());
-    EXPECT_TRUE(conf.messages.empty());
+    ASSERT_EQ(conf.messages.size(), 1u) << AllMessages(conf);
+    EXPECT_EQ(conf.messages[0], "hotel.conf: 找不到 " + platform::GbkFromUtf8(PathStd("hotel.conf")) + "，酒店没有房间");
 }
 
 TEST_F(HotelConfFile, UnreadableFileIsReported)
@@ -117,6 +118,8 @@ TEST(HotelConfLayout, MalformedValuesAreSkippedWithTheirKey)
         {"1 3 254 0 1", "超过 255"},
         {"1 3 10 11", "空房号 11 超出"},
         {"1 3 10 2 2", "空房号 2 重复"},
+        // item1's floor again: its rooms would be counted twice.
+        {"1 1 5", "楼号 1 楼层 1 已在第2行的 item1 中"},
     };
     for (const Case &c : cases) {
         const std::string text = std::string("[Layout]\nitem1=1 1 1\nitem7=") + c.value + "\nitem9=2 2 2\n";
@@ -173,7 +176,8 @@ TEST(HotelConfHotel, NameThatIsNotUtf8IsReported)
 
 TEST(HotelConfBuild, LoadedLayoutBuildsTheHotel)
 {
-    HotelConf conf = ParseHotelConf("[Layout]\nitem1=1 3 10 0\nitem2=1 3 bad\n");
+    // item6 lists item1's floor again: it is counted once.
+    HotelConf conf = ParseHotelConf("[Layout]\nitem1=1 3 10 0\nitem2=1 3 bad\nitem6=1 3 5\n");
     CHotel hotel;
     hotel.SetLayout(std::move(conf.layout));
     ASSERT_TRUE(hotel.BuildRooms());
@@ -181,6 +185,7 @@ TEST(HotelConfBuild, LoadedLayoutBuildsTheHotel)
     ASSERT_NE(hotel.FindFloor(1, 3), nullptr);
     EXPECT_EQ(hotel.FindFloor(1, 3)->GetRoomCount(), 11);
     EXPECT_EQ(hotel.FindBuild(1)->GetFloorCount(), 1) << "a skipped item makes no floor";
+    EXPECT_EQ(conf.messages.size(), 2u);
 }
 
 TEST(HotelConfDemo, ShippedDemoHotelLoadsCleanly)
