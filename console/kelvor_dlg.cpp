@@ -26,6 +26,7 @@ CKelvorDlg::CKelvorDlg(const ServerPorts &ports, QObject *parent) : QObject(pare
     connect(&m_batchTimer, &QTimer::timeout, this, [this] { m_db.CommitBatch(); });
     m_db.EnableGroupCommit([this](const database::BatchLoss &loss) { LogBatchLoss(loss); },
                            [this] { m_batchTimer.start(); });
+    m_db.SetLiveRoomFailureReporter([this](const std::string &diagnostic) { ReportFailedStatement(diagnostic); });
     for (int id = 0; id < 4; ++id)
         connect(&m_timers[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
 }

@@ -237,6 +237,8 @@ public:
     // PMS commands that failed: its error text to standard error, at most a
     // line a second; the event log says it once for each connection opened.
     void ReportFailedStatement(const CADORecordset &recordset);
+    // The same for a statement kept and run at the end of the datagram.
+    void ReportFailedStatement(const std::string &diagnostic);
     // "房间状态改变" for a room, with the change code of the datagram in hand.
     void LogRoomChanged(int build, int floor, int room, int changeCode);
     std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class QThread;
 
@@ -38,6 +39,11 @@ using BatchLossReporter = std::function<void(const BatchLoss &)>;
 // Told when a batch begins, so its owner can commit it kBatchMaxAge later
 // even when no further statement and no idle moment comes.
 using BatchBegunListener = std::function<void()>;
+// A kept live-room write that failed when it ran: its text (GBK) and error.
+using LiveRoomFailureReporter = std::function<void(const std::string &text, const ComError &error)>;
+
+// More kept live-room writes than this and they run at once.
+constexpr size_t kLiveRoomGroupMax = 64;
 
 class DbConnection {
 public:
@@ -56,7 +62,9 @@ public:
 
     // Runs one statement (GBK text already converted) on `query`, which must
     // have been made on Database(). `query` is active afterwards only for a
-    // statement that returned a result set.
+    // statement that returned a result set. `recordsAffected` null: the
+    // caller does not ask how many rows changed (a kept live-room write,
+    // below, can only be kept then).
     bool Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
 
     // Group commit, for the server's own connection: every INSERT, UPDATE or
@@ -74,6 +82,16 @@ public:
     // commits the batch first, so the batch never holds an old view of
     // tempdb.db.
     void SetGroupCommit(bool on, BatchLossReporter reporter = {}, BatchBegunListener begun = {});
+    // One datagram's handling, on the embedded engine with group commit:
+    // while a group is open, the writes of global temporary tables whose
+    // callers do not ask for the rows changed are kept, with success told at
+    // once, and run together in one transaction on the live-room handle when
+    // the group ends, before any other statement that names a ## table or
+    // that is neither a read nor a write, and at Close. A kept write that
+    // fails goes to the reporter (stderr without one); the others commit.
+    void BeginLiveRoomGroup();
+    void EndLiveRoomGroup();
+    void SetLiveRoomFailureReporter(LiveRoomFailureReporter reporter);
     // True when no batch was open or it committed.
     bool CommitBatch();
     bool BatchOpen() const { return m_batchOpen; }
@@ -102,7 +120,16 @@ private:
     static void EmbeddedFailure(const QString &failure, ComError *error);
 
     // live_room_writes.cpp
+    struct KeptWrite {
+        QString text;
+        bool ran = false;
+    };
+    sqlite3 *LiveRoomHandle(QString *failure);
     bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);
+    void KeepLiveRoomWrite(const QString &text);
+    void RunLiveRoomWrites();
+    void RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes);
+    void ReportLiveRoomFailure(const QString &text, const QString &failure);
     void CloseLiveRoomHandle();
 
     // group_commit.cpp
@@ -134,6 +161,10 @@ private:
     std::chrono::steady_clock::time_point m_batchStart;
     std::unique_ptr<QSqlQuery> m_probe; // the ODBC transaction probe
     sqlite3 *m_liveRoomHandle = nullptr; // embedded, group commit: writes of ## tables
+    std::chrono::steady_clock::time_point m_liveRoomBusyDeadline; // of its busy handler
+    int m_liveRoomGroups = 0;
+    std::vector<KeptWrite> m_liveRoomKept;
+    LiveRoomFailureReporter m_liveRoomFailureReporter;
     // Embedded: the writes' prepared statements, of the connection's own
     // handle and of the live-room handle.
     StatementCache m_writes;
