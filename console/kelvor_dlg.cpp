@@ -57,6 +57,7 @@ bool CKelvorDlg::OnInitDialog()
         if (IsPolledPmsType(m_pmsType))
             StartPmsThread();
     }
+    LoadAlarmOptions();
     StartTimers();
     m_db.CommitBatch(); // the live-room rows, before anything else may look
     m_mode = m_db.IsOpen() ? StartMode::Full : StartMode::WithoutDatabase;

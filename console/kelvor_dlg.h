@@ -124,6 +124,10 @@ public:
     // ---- Timers (ids 0..3) -----------------------------------------------
     void OnTimer(int id);
     const QTimer &Timer(int id) const { return m_timers[id]; }
+    // System options 13, 14 and 15 into the alarm settings: by timer 0, and
+    // once at start-up, so that the reports and the monitor's passes before
+    // its first tick judge by them and not by zeros.
+    void LoadAlarmOptions();
 
     // ---- Idle hook ---------------------------------------------------------
     // Runs once whenever the event queue has drained: the room monitor, while
