@@ -191,7 +191,7 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
     const bool embedded = m_settings.engine == Engine::Embedded;
     const StatementKind classified = m_groupCommit || embedded ? Classify(text) : StatementKind::Alone;
     StatementKind kind = m_groupCommit ? classified : StatementKind::Alone;
-    if (m_groupCommit && m_open && embedded && text.contains(QLatin1String("##"))) {
+    if (m_groupCommit && m_open && embedded && SqliteDialect::NamesTemporaryTable(text)) {
         if (kind == StatementKind::Write && SqliteDialect::WritesTemporaryTable(text)) {
             if (m_liveRoomGroups > 0 && !counted) {
                 KeepLiveRoomWrite(text);

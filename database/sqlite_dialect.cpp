@@ -294,12 +294,25 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
     // commonest by far.
     const bool rowStatement = StartsWithRowWord(trimmed);
     QString code = text;
-    const bool temporaryTable = code.contains(QLatin1String("##"));
+    const bool temporaryTable = NamesTemporaryTable(code);
     if (temporaryTable && !rowStatement)
         QualifyIndexOnTemporaryTable(code);
     const bool tableRewrites = !rowStatement && NeedsTableRewrite(code);
     statement.sql = tableRewrites || temporaryTable ? RewriteOutsideLiterals(code, tableRewrites) : code;
     return statement;
+}
+
+// A search for the one character, then a look at the next: far cheaper
+// than a search for the two-character string, and it runs for every
+// statement.
+bool SqliteDialect::NamesTemporaryTable(QStringView text)
+{
+    for (qsizetype at = text.indexOf(QLatin1Char('#')); at >= 0 && at + 1 < text.size();
+         at = text.indexOf(QLatin1Char('#'), at + 1)) {
+        if (text[at + 1] == QLatin1Char('#'))
+            return true;
+    }
+    return false;
 }
 
 bool SqliteDialect::WritesTemporaryTable(const QString &text)

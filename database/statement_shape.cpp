@@ -38,27 +38,51 @@ public:
             return false;
         while (m_pos < m_size) {
             const QChar c = m_text[m_pos];
-            const QChar next = m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar();
             bool ok = true;
-            if (c == QLatin1Char('\''))
+            switch (c.unicode()) {
+            case '\'':
                 ok = StringLiteral();
-            else if (c == QLatin1Char('"') || c == QLatin1Char('`'))
+                break;
+            case '"':
+            case '`':
                 ok = CopyQuoted(c);
-            else if (c == QLatin1Char('['))
+                break;
+            case '[':
                 ok = CopyQuoted(QLatin1Char(']'));
-            else if (c == QLatin1Char('-') && next == QLatin1Char('-'))
-                CopyLineComment();
-            else if (c == QLatin1Char('/') && next == QLatin1Char('*'))
-                ok = CopyBlockComment();
-            else if (c == QLatin1Char('?') || c == QLatin1Char(':') || c == QLatin1Char('@') || c == QLatin1Char('$')
-                     || c == QLatin1Char('#'))
+                break;
+            case '-':
+                if (Next() == QLatin1Char('-'))
+                    CopyLineComment();
+                else
+                    Copy(1);
+                break;
+            case '/':
+                if (Next() == QLatin1Char('*'))
+                    ok = CopyBlockComment();
+                else
+                    Copy(1);
+                break;
+            case '?':
+            case ':':
+            case '@':
+            case '$':
+            case '#':
                 return false; // a parameter of the statement's own
-            else if (IsDigit(c) || (c == QLatin1Char('.') && IsDigit(next)))
-                ok = Number();
-            else if (IsWordChar(c))
-                ok = Word();
-            else
-                Copy(1);
+            case '.':
+                if (IsDigit(Next()))
+                    ok = Number();
+                else
+                    Copy(1);
+                break;
+            default:
+                if (IsDigit(c))
+                    ok = Number();
+                else if (IsWordChar(c))
+                    ok = Word();
+                else
+                    Copy(1);
+                break;
+            }
             if (!ok)
                 return false;
         }
@@ -67,6 +91,8 @@ public:
     }
 
 private:
+    QChar Next() const { return m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar(); }
+
     // Text that stays in the key is only passed over here; it goes into the
     // key a run at a time, where a literal or the end cuts it.
     void Copy(qsizetype length) { m_pos += length; }
