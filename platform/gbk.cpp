@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <QSysInfo>
 #include <iconv.h>
 
 namespace platform {
@@ -66,6 +67,36 @@ public:
         return out;
     }
 
+    // GBK into UTF-16 in host order, straight into a QString: every
+    // character takes at least one byte of GBK and gives one UTF-16 unit
+    // (GBK has nothing beyond the BMP), so as many units as bytes always
+    // suffice. A byte that starts no character becomes '?', as above.
+    QString ConvertToUtf16(std::string_view in)
+    {
+        QString out(static_cast<qsizetype>(in.size()), Qt::Uninitialized);
+        char *src = const_cast<char *>(in.data());
+        size_t srcLeft = in.size();
+        char16_t *units = reinterpret_cast<char16_t *>(out.data());
+        char *dst = reinterpret_cast<char *>(units);
+        size_t dstLeft = in.size() * sizeof(char16_t);
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        while (srcLeft > 0) {
+            if (iconv(m_cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1))
+                break;
+            if (dstLeft < sizeof(char16_t))
+                break; // cannot happen, see above
+            const char16_t replacement = u'?';
+            std::memcpy(dst, &replacement, sizeof replacement);
+            dst += sizeof replacement;
+            dstLeft -= sizeof replacement;
+            ++src;
+            --srcLeft;
+        }
+        out.truncate(static_cast<qsizetype>((dst - reinterpret_cast<char *>(units)) / sizeof(char16_t)));
+        return out;
+    }
+    bool Usable() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+
 private:
     iconv_t m_cd;
 };
@@ -92,6 +123,9 @@ QString QStringFromGbk(std::string_view gbk)
 {
     if (IsAscii(gbk))
         return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+    thread_local Converter converter(QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE", "GBK");
+    if (converter.Usable())
+        return converter.ConvertToUtf16(gbk);
     const std::string utf8 = Utf8FromGbk(gbk);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
