@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <sqlite3.h>
+#include <string_view>
 #include <thread>
 
 namespace database {
@@ -60,8 +61,26 @@ const std::vector<Special> &Specials()
     return table;
 }
 
+// Whether the text may start with a word beginning with one of `letters`
+// (upper case), case-insensitively: most texts are told apart by their first
+// character before any case-insensitive comparison, which is slow. Beyond
+// ASCII the comparison decides (Unicode folds some letters to ASCII ones).
+bool MayStartWithOneOf(QStringView text, std::u16string_view letters)
+{
+    if (text.isEmpty())
+        return false;
+    char16_t c = text.front().unicode();
+    if (c >= 0x80)
+        return true;
+    if (c >= u'a' && c <= u'z')
+        c = static_cast<char16_t>(c - u'a' + u'A');
+    return letters.find(c) != std::u16string_view::npos;
+}
+
 bool StartsWithSpecialWord(QStringView text)
 {
+    if (!MayStartWithOneOf(text, u"BRUED"))
+        return false;
     for (const char *word : {"BACKUP", "RESTORE", "USE", "EXEC", "UPDATESYSOPTIONS", "DBO."}) {
         if (text.startsWith(QLatin1String(word), Qt::CaseInsensitive))
             return true;
@@ -71,6 +90,8 @@ bool StartsWithSpecialWord(QStringView text)
 
 bool StartsWithRowWord(QStringView text)
 {
+    if (!MayStartWithOneOf(text, u"IUDS"))
+        return false;
     for (const char *word : {"INSERT", "UPDATE", "DELETE", "SELECT"}) {
         const QLatin1String w(word);
         if (text.startsWith(w, Qt::CaseInsensitive) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
