@@ -58,6 +58,15 @@ TEST(Gbk, QStringDecodingAgreesWithUtf8ForEveryPair)
         all += "\xFF;";
     }
     EXPECT_EQ(QStringFromGbk(all), QString::fromUtf8(Utf8FromGbk(all).c_str()));
+    // Bytes of any value in any order, NULs among them.
+    std::string noise;
+    uint32_t state = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 1103515245u + 12345u;
+        noise += static_cast<char>(state >> 24);
+    }
+    const std::string utf8 = Utf8FromGbk(noise);
+    EXPECT_EQ(QStringFromGbk(noise), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 TEST(Gbk, FieldCopyStopsBeforeTheLastByteAndKeepsCharactersWhole)
