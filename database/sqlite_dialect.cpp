@@ -121,8 +121,13 @@ bool NeedsTableRewrite(const QString &text)
 // Done by hand: the live-room update is the commonest statement of all.
 void RenameTemporaryTables(QString &code)
 {
-    for (qsizetype at = code.indexOf(QLatin1String("##")); at >= 0; at = code.indexOf(QLatin1String("##"), at))
-        code.replace(at, 2, QLatin1String("tempdb."));
+    for (qsizetype at = code.indexOf(QLatin1Char('#')); at >= 0 && at + 1 < code.size();
+         at = code.indexOf(QLatin1Char('#'), at)) {
+        if (code[at + 1] == QLatin1Char('#'))
+            code.replace(at, 2, QLatin1String("tempdb."));
+        else
+            ++at;
+    }
 }
 
 // Applies the rewrites to every stretch of the text that is not inside a
