@@ -82,6 +82,11 @@ CADODatabase::LiveRoomWriteGroup::~LiveRoomWriteGroup()
     m_connection.EndLiveRoomGroup();
 }
 
+void CADODatabase::CommitLiveRoomWrites()
+{
+    m_connection->CommitLiveRoomWrites();
+}
+
 void CADODatabase::SetLiveRoomFailureReporter(std::function<void(const std::string &diagnostic)> reporter)
 {
     m_connection->SetLiveRoomFailureReporter(

@@ -56,6 +56,9 @@ public:
     private:
         database::DbConnection &m_connection;
     };
+    // Runs the kept writes now: before the server tells anyone that what
+    // they asked for is done.
+    void CommitLiveRoomWrites();
     // Hears of a kept write that failed when it ran, with the diagnostic
     // text the recordset would have kept ("Query = ...").
     void SetLiveRoomFailureReporter(std::function<void(const std::string &diagnostic)> reporter);

@@ -91,6 +91,7 @@ public:
     // fails goes to the reporter (stderr without one); the others commit.
     void BeginLiveRoomGroup();
     void EndLiveRoomGroup();
+    void CommitLiveRoomWrites();
     void SetLiveRoomFailureReporter(LiveRoomFailureReporter reporter);
     // True when no batch was open or it committed.
     bool CommitBatch();

@@ -93,6 +93,12 @@ void DbConnection::EndLiveRoomGroup()
     RunLiveRoomWrites();
 }
 
+void DbConnection::CommitLiveRoomWrites()
+{
+    std::lock_guard lock(m_mutex);
+    RunLiveRoomWrites();
+}
+
 void DbConnection::SetLiveRoomFailureReporter(LiveRoomFailureReporter reporter)
 {
     std::lock_guard lock(m_mutex);

@@ -22,6 +22,8 @@ bool CKelvorDlg::OnPmsDatagram(CXmlDoc &datagram, const char *senderAddress)
 void CPmsCommands::HandleUdpCommand(CXmlDoc &command, const std::string &version, const char *senderAddress)
 {
     RunXmlCommand(command, version, PmsLanguage::Foxhis, {m_udpTexts, m_udpRoom2, m_udpReply});
+    // The datagram's live-room write, before the PMS is told it is done.
+    m_dlg.m_db.CommitLiveRoomWrites();
     SendUdpReply(m_udpReply.GetText(), senderAddress);
 }
 
