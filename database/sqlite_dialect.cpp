@@ -13,7 +13,6 @@
 #include <mutex>
 #include <set>
 #include <sqlite3.h>
-#include <string_view>
 #include <thread>
 
 namespace database {
@@ -61,28 +60,33 @@ const std::vector<Special> &Specials()
     return table;
 }
 
-// Whether the text may start with a word beginning with one of `letters`
-// (upper case), case-insensitively: most texts are told apart by their first
-// character before any case-insensitive comparison, which is slow. Beyond
-// ASCII the comparison decides (Unicode folds some letters to ASCII ones).
-bool MayStartWithOneOf(QStringView text, std::u16string_view letters)
+// text.startsWith(word, Qt::CaseInsensitive) for an ASCII word, without
+// Qt's Unicode case folding while the text's characters are ASCII: it runs
+// several times for every statement. (Beyond ASCII the folding decides: it
+// takes some letters to ASCII ones.)
+bool StartsWithIgnoringCase(QStringView text, QLatin1String word)
 {
-    if (text.isEmpty())
+    if (text.size() < word.size())
         return false;
-    char16_t c = text.front().unicode();
-    if (c >= 0x80)
-        return true;
-    if (c >= u'a' && c <= u'z')
-        c = static_cast<char16_t>(c - u'a' + u'A');
-    return letters.find(c) != std::u16string_view::npos;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return text.startsWith(word, Qt::CaseInsensitive);
+        char16_t w = word[i].unicode();
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - u'a' + u'A');
+        if (w >= u'a' && w <= u'z')
+            w = static_cast<char16_t>(w - u'a' + u'A');
+        if (c != w)
+            return false;
+    }
+    return true;
 }
 
 bool StartsWithSpecialWord(QStringView text)
 {
-    if (!MayStartWithOneOf(text, u"BRUED"))
-        return false;
     for (const char *word : {"BACKUP", "RESTORE", "USE", "EXEC", "UPDATESYSOPTIONS", "DBO."}) {
-        if (text.startsWith(QLatin1String(word), Qt::CaseInsensitive))
+        if (StartsWithIgnoringCase(text, QLatin1String(word)))
             return true;
     }
     return false;
@@ -90,11 +94,9 @@ bool StartsWithSpecialWord(QStringView text)
 
 bool StartsWithRowWord(QStringView text)
 {
-    if (!MayStartWithOneOf(text, u"IUDS"))
-        return false;
     for (const char *word : {"INSERT", "UPDATE", "DELETE", "SELECT"}) {
         const QLatin1String w(word);
-        if (text.startsWith(w, Qt::CaseInsensitive) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
+        if (StartsWithIgnoringCase(text, w) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
             return true;
     }
     return false;
@@ -347,7 +349,7 @@ bool SqliteDialect::WritesTemporaryTable(const QString &text)
     QStringView rest = QStringView(text).trimmed();
     const auto takeWord = [&rest](const char *word) {
         const QLatin1String w(word);
-        if (!rest.startsWith(w, Qt::CaseInsensitive) || rest.size() == w.size() || !rest[w.size()].isSpace())
+        if (!StartsWithIgnoringCase(rest, w) || rest.size() == w.size() || !rest[w.size()].isSpace())
             return false;
         rest = rest.mid(w.size()).trimmed();
         return true;
