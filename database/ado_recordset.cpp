@@ -136,8 +136,12 @@ bool CADORecordset::IsOpen() const
 void CADORecordset::Close()
 {
     m_open = false;
-    std::vector<QVariant>().swap(m_values);
-    m_columns = QSqlRecord();
+    if (m_values.capacity() != 0)
+        std::vector<QVariant>().swap(m_values);
+    // Not a fresh QSqlRecord: each one allocates, and a statement closes its
+    // recordset twice.
+    if (!m_columns.isEmpty())
+        m_columns.clear();
     m_columnsByName.clear();
     m_rowCount = 0;
     m_row = 0;
