@@ -29,6 +29,7 @@ CKelvorDlg::CKelvorDlg(const ServerPorts &ports, QObject *parent) : QObject(pare
                            [this] { m_batchTimer.start(); });
     m_monitorPassTimer.setSingleShot(true);
     m_monitorPassTimer.setInterval(kPendingPassInterval);
+    m_db.SetLiveRoomFailureReporter([this](const std::string &diagnostic) { ReportFailedStatement(diagnostic); });
     for (int id = 0; id < 4; ++id)
         connect(&m_timers[id], &QTimer::timeout, this, [this, id] { OnTimer(id); });
 }
@@ -59,6 +60,7 @@ bool CKelvorDlg::OnInitDialog()
         if (IsPolledPmsType(m_pmsType))
             StartPmsThread();
     }
+    LoadAlarmOptions();
     StartTimers();
     m_db.CommitBatch(); // the live-room rows, before anything else may look
     m_mode = m_db.IsOpen() ? StartMode::Full : StartMode::WithoutDatabase;

@@ -129,6 +129,10 @@ public:
     // ---- Timers (ids 0..3) -----------------------------------------------
     void OnTimer(int id);
     const QTimer &Timer(int id) const { return m_timers[id]; }
+    // System options 13, 14 and 15 into the alarm settings: by timer 0, and
+    // once at start-up, so that the reports and the monitor's passes before
+    // its first tick judge by them and not by zeros.
+    void LoadAlarmOptions();
 
     // ---- Idle hook ---------------------------------------------------------
     // Runs once whenever the event queue has drained: the room monitor, while
@@ -245,6 +249,8 @@ public:
     // PMS commands that failed: its error text to standard error, at most a
     // line a second; the event log says it once for each connection opened.
     void ReportFailedStatement(const CADORecordset &recordset);
+    // The same for a statement kept and run at the end of the datagram.
+    void ReportFailedStatement(const std::string &diagnostic);
     // "房间状态改变" for a room, with the change code of the datagram in hand.
     void LogRoomChanged(int build, int floor, int room, int changeCode);
     std::unique_ptr<CADOMyRecordset> m_dispatchRecordset;

@@ -17,11 +17,7 @@ void CKelvorDlg::OnTimer(int id)
     case 0:
         ReportKernelDrops();
         ExpireOnlineClients(Now());
-        if (m_db.IsOpen()) {
-            m_rangeLow = platform::LeadingDecimal(GetSysOption14(nullptr));
-            m_rangeHigh = platform::LeadingDecimal(GetSysOption15(nullptr));
-            m_doorAlarmDelay = platform::LeadingDecimal(GetSysOption13(nullptr));
-        }
+        LoadAlarmOptions();
         emit StatusChanged();
         break;
     case 1:
@@ -36,6 +32,15 @@ void CKelvorDlg::OnTimer(int id)
     default:
         break;
     }
+}
+
+void CKelvorDlg::LoadAlarmOptions()
+{
+    if (!m_db.IsOpen())
+        return;
+    m_rangeLow = platform::LeadingDecimal(GetSysOption14(nullptr));
+    m_rangeHigh = platform::LeadingDecimal(GetSysOption15(nullptr));
+    m_doorAlarmDelay = platform::LeadingDecimal(GetSysOption13(nullptr));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "database/ado_database.h"
 
 #include "database/db_connection.h"
+#include "platform/error_line.h"
 
 CADODatabase::CADODatabase() : m_connection(std::make_shared<database::DbConnection>()) {}
 
@@ -87,4 +88,26 @@ bool CADODatabase::CommitTransaction()
         return true;
     Fail(error);
     return false;
+}
+
+CADODatabase::LiveRoomWriteGroup::LiveRoomWriteGroup(CADODatabase &database) : m_connection(*database.m_connection)
+{
+    m_connection.BeginLiveRoomGroup();
+}
+
+CADODatabase::LiveRoomWriteGroup::~LiveRoomWriteGroup()
+{
+    m_connection.EndLiveRoomGroup();
+}
+
+void CADODatabase::SetLiveRoomFailureReporter(std::function<void(const std::string &diagnostic)> reporter)
+{
+    m_connection->SetLiveRoomFailureReporter(
+        [reporter = std::move(reporter)](const std::string &text, const database::ComError &error) {
+            const std::string diagnostic = "Query = " + text + "\n" + FormatComError("CADORecordset", error);
+            if (reporter)
+                reporter(diagnostic);
+            else
+                platform::WriteErrorLine("live-room write failed", diagnostic);
+        });
 }

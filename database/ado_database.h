@@ -49,6 +49,24 @@ public:
     bool BeginTransaction();
     bool CommitTransaction();
 
+    // One datagram's handling: while a group lives, the embedded engine's
+    // writes of the live-room table are kept (Exec tells success at once,
+    // unless its caller asks for the rows changed: that one runs then) and
+    // run together in one short transaction when it ends (DbConnection).
+    class LiveRoomWriteGroup {
+    public:
+        explicit LiveRoomWriteGroup(CADODatabase &database);
+        ~LiveRoomWriteGroup();
+        LiveRoomWriteGroup(const LiveRoomWriteGroup &) = delete;
+        LiveRoomWriteGroup &operator=(const LiveRoomWriteGroup &) = delete;
+
+    private:
+        database::DbConnection &m_connection;
+    };
+    // Hears of a kept write that failed when it ran, with the diagnostic
+    // text the recordset would have kept ("Query = ...").
+    void SetLiveRoomFailureReporter(std::function<void(const std::string &diagnostic)> reporter);
+
     std::string GetConnectionString() const { return m_connectionString; }
     std::shared_ptr<database::DbConnection> GetActiveConnection() const { return m_connection; }
 

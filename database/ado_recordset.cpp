@@ -136,8 +136,13 @@ bool CADORecordset::IsOpen() const
 void CADORecordset::Close()
 {
     m_open = false;
-    std::vector<QVariant>().swap(m_values);
-    m_columns = QSqlRecord();
+    if (m_values.capacity() != 0)
+        std::vector<QVariant>().swap(m_values);
+    // Not a fresh QSqlRecord: each one allocates, and a statement closes its
+    // recordset twice.
+    if (!m_columns.isEmpty())
+        m_columns.clear();
+    m_columnsByName.clear();
     m_rowCount = 0;
     m_row = 0;
 }
@@ -197,7 +202,7 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    const int index = m_columns.indexOf(platform::QStringFromGbk(fieldName));
+    const int index = ColumnOf(fieldName);
     if (!CanRead(index))
         return false;
     std::string text;
@@ -205,6 +210,17 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
         return false;
     value = std::move(text);
     return true;
+}
+
+int CADORecordset::ColumnOf(std::string_view fieldName)
+{
+    for (const auto &[name, column] : m_columnsByName) {
+        if (name == fieldName)
+            return column;
+    }
+    const int column = m_columns.indexOf(platform::QStringFromGbk(fieldName));
+    m_columnsByName.emplace_back(fieldName, column);
+    return column;
 }
 
 std::string CADORecordset::GetFieldString(std::string_view fieldName)
@@ -266,7 +282,8 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
         m_generation = m_connection->Generation();
     }
     int affected = 0;
-    if (!m_connection->Execute(*m_recordset, platform::QStringFromGbk(m_sql), &affected, &error)) {
+    if (!m_connection->Execute(*m_recordset, platform::QStringFromGbk(m_sql), recordsAffected ? &affected : nullptr,
+                               &error)) {
         Fail(error);
         return false;
     }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class QSqlQuery;
@@ -52,6 +53,10 @@ protected:
     bool CanRead(int column);
     bool HasRow() const { return m_row < m_rowCount; }
     const QVariant &Field(int column) const { return m_values[m_row * m_columns.count() + column]; }
+    // The column of a field name in this result (-1: none), looked up in the
+    // columns once per name and result: a walk of thousands of rows reads the
+    // same few names on every row.
+    int ColumnOf(std::string_view fieldName);
 
     std::shared_ptr<database::DbConnection> m_connection;
     std::unique_ptr<QSqlQuery> m_recordset;
@@ -60,6 +65,7 @@ protected:
     // can be counted and walked again whatever the driver's cursors allow,
     // and no read stays open on the database.
     QSqlRecord m_columns;
+    std::vector<std::pair<std::string, int>> m_columnsByName;
     std::vector<QVariant> m_values;
     size_t m_rowCount = 0;
     size_t m_row = 0;

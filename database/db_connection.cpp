@@ -226,6 +226,7 @@ void DbConnection::Close()
     if (!CommitTransaction(&lost))
         platform::WriteErrorLine("closing the connection", lost.description);
     CommitBatch();
+    RunLiveRoomWrites();
     CloseLiveRoomHandle();
     m_probe.reset();
     m_writes.Clear();
@@ -260,15 +261,28 @@ bool DbConnection::IsOwnThread(ComError *error) const
 bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error)
 {
     std::lock_guard lock(m_mutex);
+    const bool counted = recordsAffected != nullptr;
+    int uncounted = 0;
+    if (!counted)
+        recordsAffected = &uncounted;
     *recordsAffected = 0;
     const bool embedded = m_settings.engine == Engine::Embedded;
     const StatementKind classified = m_groupCommit || embedded ? Classify(text) : StatementKind::Alone;
     StatementKind kind = m_groupCommit ? classified : StatementKind::Alone;
-    if (m_groupCommit && m_open && embedded && text.contains(QLatin1String("##"))) {
-        if (kind == StatementKind::Write && SqliteDialect::WritesTemporaryTable(text))
+    if (m_groupCommit && m_open && embedded && SqliteDialect::NamesTemporaryTable(text)) {
+        if (kind == StatementKind::Write && SqliteDialect::WritesTemporaryTable(text)) {
+            if (m_liveRoomGroups > 0 && !counted) {
+                KeepLiveRoomWrite(text);
+                return true;
+            }
+            RunLiveRoomWrites();
             return ExecuteLiveRoomWrite(text, recordsAffected, error);
+        }
         if (kind == StatementKind::Read)
             kind = StatementKind::Alone;
+        RunLiveRoomWrites();
+    } else if (kind == StatementKind::Alone) {
+        RunLiveRoomWrites();
     }
     if (m_groupCommit)
         BeforeStatement(kind);

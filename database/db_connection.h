@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class QThread;
 
@@ -38,6 +39,11 @@ using BatchLossReporter = std::function<void(const BatchLoss &)>;
 // Told when a batch begins, so its owner can commit it kBatchMaxAge later
 // even when no further statement and no idle moment comes.
 using BatchBegunListener = std::function<void()>;
+// A kept live-room write that failed when it ran: its text (GBK) and error.
+using LiveRoomFailureReporter = std::function<void(const std::string &text, const ComError &error)>;
+
+// More kept live-room writes than this and they run at once.
+constexpr size_t kLiveRoomGroupMax = 64;
 
 class DbConnection {
 public:
@@ -56,7 +62,9 @@ public:
 
     // Runs one statement (GBK text already converted) on `query`, which must
     // have been made on Database(). `query` is active afterwards only for a
-    // statement that returned a result set.
+    // statement that returned a result set. `recordsAffected` null: the
+    // caller does not ask how many rows changed (a kept live-room write,
+    // below, can only be kept then).
     bool Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
 
     // Group commit, for the server's own connection: every INSERT, UPDATE or
@@ -74,7 +82,20 @@ public:
     // commits the batch first, so the batch never holds an old view of
     // tempdb.db.
     void SetGroupCommit(bool on, BatchLossReporter reporter = {}, BatchBegunListener begun = {});
-    // True when no batch was open or it committed.
+    // One datagram's handling, on the embedded engine with group commit:
+    // while a group is open, the writes of global temporary tables whose
+    // callers do not ask for the rows changed are kept, with success told at
+    // once, and run together in one transaction on the live-room handle when
+    // the group ends, before any other statement that names a ## table or
+    // that is neither a read nor a write, and at Close. A kept write that
+    // fails goes to the reporter (stderr without one); the others commit.
+    void BeginLiveRoomGroup();
+    void EndLiveRoomGroup();
+    void SetLiveRoomFailureReporter(LiveRoomFailureReporter reporter);
+    // Runs the kept live-room writes, then commits the batch: what a caller
+    // tells as done after it is committed, whichever table it went to. True
+    // when no batch was open or it committed (a kept write that failed has
+    // gone to its reporter, as a write outside the batch would).
     bool CommitBatch();
     bool BatchOpen() const { return m_batchOpen; }
     bool GroupCommit() const { return m_groupCommit; }
@@ -113,7 +134,16 @@ private:
     sqlite3 *SqliteHandle() const;
 
     // live_room_writes.cpp
+    struct KeptWrite {
+        QString text;
+        bool ran = false;
+    };
+    sqlite3 *LiveRoomHandle(QString *failure);
     bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);
+    void KeepLiveRoomWrite(const QString &text);
+    void RunLiveRoomWrites();
+    void RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes);
+    void ReportLiveRoomFailure(const QString &text, const QString &failure);
     void CloseLiveRoomHandle();
 
     // group_commit.cpp
@@ -147,6 +177,10 @@ private:
     std::chrono::steady_clock::time_point m_batchStart;
     std::unique_ptr<QSqlQuery> m_probe; // the ODBC transaction probe
     sqlite3 *m_liveRoomHandle = nullptr; // embedded, group commit: writes of ## tables
+    std::chrono::steady_clock::time_point m_liveRoomBusyDeadline; // of its busy handler
+    int m_liveRoomGroups = 0;
+    std::vector<KeptWrite> m_liveRoomKept;
+    LiveRoomFailureReporter m_liveRoomFailureReporter;
     // Embedded: the writes' prepared statements, of the connection's own
     // handle and of the live-room handle.
     StatementCache m_writes;

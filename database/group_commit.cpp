@@ -149,6 +149,7 @@ bool DbConnection::BatchDue() const
 bool DbConnection::CommitBatch()
 {
     std::lock_guard lock(m_mutex);
+    RunLiveRoomWrites();
     if (!m_batchOpen)
         return true;
     if (m_db.commit()) {

@@ -60,10 +60,33 @@ const std::vector<Special> &Specials()
     return table;
 }
 
+// text.startsWith(word, Qt::CaseInsensitive) for an ASCII word, without
+// Qt's Unicode case folding while the text's characters are ASCII: it runs
+// several times for every statement. (Beyond ASCII the folding decides: it
+// takes some letters to ASCII ones.)
+bool StartsWithIgnoringCase(QStringView text, QLatin1String word)
+{
+    if (text.size() < word.size())
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return text.startsWith(word, Qt::CaseInsensitive);
+        char16_t w = word[i].unicode();
+        if (c >= u'a' && c <= u'z')
+            c = static_cast<char16_t>(c - u'a' + u'A');
+        if (w >= u'a' && w <= u'z')
+            w = static_cast<char16_t>(w - u'a' + u'A');
+        if (c != w)
+            return false;
+    }
+    return true;
+}
+
 bool StartsWithSpecialWord(QStringView text)
 {
     for (const char *word : {"BACKUP", "RESTORE", "USE", "EXEC", "UPDATESYSOPTIONS", "DBO."}) {
-        if (text.startsWith(QLatin1String(word), Qt::CaseInsensitive))
+        if (StartsWithIgnoringCase(text, QLatin1String(word)))
             return true;
     }
     return false;
@@ -73,7 +96,7 @@ bool StartsWithRowWord(QStringView text)
 {
     for (const char *word : {"INSERT", "UPDATE", "DELETE", "SELECT"}) {
         const QLatin1String w(word);
-        if (text.startsWith(w, Qt::CaseInsensitive) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
+        if (StartsWithIgnoringCase(text, w) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
             return true;
     }
     return false;
@@ -100,8 +123,13 @@ bool NeedsTableRewrite(const QString &text)
 // Done by hand: the live-room update is the commonest statement of all.
 void RenameTemporaryTables(QString &code)
 {
-    for (qsizetype at = code.indexOf(QLatin1String("##")); at >= 0; at = code.indexOf(QLatin1String("##"), at))
-        code.replace(at, 2, QLatin1String("tempdb."));
+    for (qsizetype at = code.indexOf(QLatin1Char('#')); at >= 0 && at + 1 < code.size();
+         at = code.indexOf(QLatin1Char('#'), at)) {
+        if (code[at + 1] == QLatin1Char('#'))
+            code.replace(at, 2, QLatin1String("tempdb."));
+        else
+            ++at;
+    }
 }
 
 // Applies the rewrites to every stretch of the text that is not inside a
@@ -294,12 +322,25 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
     // commonest by far.
     const bool rowStatement = StartsWithRowWord(trimmed);
     QString code = text;
-    const bool temporaryTable = code.contains(QLatin1String("##"));
+    const bool temporaryTable = NamesTemporaryTable(code);
     if (temporaryTable && !rowStatement)
         QualifyIndexOnTemporaryTable(code);
     const bool tableRewrites = !rowStatement && NeedsTableRewrite(code);
     statement.sql = tableRewrites || temporaryTable ? RewriteOutsideLiterals(code, tableRewrites) : code;
     return statement;
+}
+
+// A search for the one character, then a look at the next: far cheaper
+// than a search for the two-character string, and it runs for every
+// statement.
+bool SqliteDialect::NamesTemporaryTable(QStringView text)
+{
+    for (qsizetype at = text.indexOf(QLatin1Char('#')); at >= 0 && at + 1 < text.size();
+         at = text.indexOf(QLatin1Char('#'), at + 1)) {
+        if (text[at + 1] == QLatin1Char('#'))
+            return true;
+    }
+    return false;
 }
 
 bool SqliteDialect::WritesTemporaryTable(const QString &text)
@@ -308,7 +349,7 @@ bool SqliteDialect::WritesTemporaryTable(const QString &text)
     QStringView rest = QStringView(text).trimmed();
     const auto takeWord = [&rest](const char *word) {
         const QLatin1String w(word);
-        if (!rest.startsWith(w, Qt::CaseInsensitive) || rest.size() == w.size() || !rest[w.size()].isSpace())
+        if (!StartsWithIgnoringCase(rest, w) || rest.size() == w.size() || !rest[w.size()].isSpace())
             return false;
         rest = rest.mid(w.size()).trimmed();
         return true;

@@ -36,6 +36,8 @@ public:
     // True for an INSERT, UPDATE or DELETE whose target is a global
     // temporary table (##NAME), i.e. one that writes tempdb.db alone.
     static bool WritesTemporaryTable(const QString &sqlServerText);
+    // Whether the text has "##" anywhere (a global temporary table's name).
+    static bool NamesTemporaryTable(QStringView sqlServerText);
 
     // The file of a database name within the data directory: "velto" gives
     // <directory>/velto.db.

@@ -111,14 +111,18 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
     sqlite3_stmt *statement = ShapeOf(sql, m_shape) ? Prepared(handle) : nullptr;
     if (!statement)
         return RunAsItIs(handle, sql, changes, failure);
-    const QChar *text = sql.constData();
+    EncodeTexts(sql);
+    size_t utf8At = 0;
     for (int i = 0; i < m_shape.count; ++i) {
         const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
-        const int rc = literal.kind == StatementShape::Literal::Kind::Integer
-                         ? sqlite3_bind_int64(statement, i + 1, literal.integer)
-                         : sqlite3_bind_text16(statement, i + 1, text + literal.at,
-                                               static_cast<int>(literal.length * static_cast<qsizetype>(sizeof(QChar))),
-                                               SQLITE_STATIC);
+        int rc = SQLITE_OK;
+        if (literal.kind == StatementShape::Literal::Kind::Integer) {
+            rc = sqlite3_bind_int64(statement, i + 1, literal.integer);
+        } else {
+            const size_t length = m_utf8Lengths[static_cast<size_t>(i)];
+            rc = sqlite3_bind_text(statement, i + 1, m_utf8.data() + utf8At, static_cast<int>(length), SQLITE_STATIC);
+            utf8At += length;
+        }
         if (rc != SQLITE_OK) {
             *failure = ErrorText(handle);
             sqlite3_clear_bindings(statement);
@@ -127,9 +131,47 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
     }
     const bool ok = Step(handle, statement, changes, failure);
     sqlite3_reset(statement);
-    // The text values point into `sql`, which the caller frees.
+    // The text values point into m_utf8, which the next statement rewrites.
     sqlite3_clear_bindings(statement);
     return ok;
+}
+
+// The text literals in UTF-8, one after the other: the database's own
+// encoding, so SQLite stores them without a conversion (and an allocation)
+// of its own. A shape lifts no literal with a surrogate, so each UTF-16 unit
+// is a whole character of one to three bytes.
+void StatementCache::EncodeTexts(const QString &sql)
+{
+    size_t most = 0;
+    for (int i = 0; i < m_shape.count; ++i) {
+        const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
+        if (literal.kind == StatementShape::Literal::Kind::Text)
+            most += 3 * static_cast<size_t>(literal.length);
+    }
+    if (m_utf8.size() < most)
+        m_utf8.resize(most);
+    char *out = m_utf8.data();
+    const QChar *text = sql.constData();
+    for (int i = 0; i < m_shape.count; ++i) {
+        const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
+        if (literal.kind != StatementShape::Literal::Kind::Text)
+            continue;
+        char *start = out;
+        for (qsizetype at = literal.at; at < literal.at + literal.length; ++at) {
+            const char16_t u = text[at].unicode();
+            if (u < 0x80) {
+                *out++ = static_cast<char>(u);
+            } else if (u < 0x800) {
+                *out++ = static_cast<char>(0xC0 | (u >> 6));
+                *out++ = static_cast<char>(0x80 | (u & 0x3F));
+            } else {
+                *out++ = static_cast<char>(0xE0 | (u >> 12));
+                *out++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+                *out++ = static_cast<char>(0x80 | (u & 0x3F));
+            }
+        }
+        m_utf8Lengths[static_cast<size_t>(i)] = static_cast<size_t>(out - start);
+    }
 }
 
 } // namespace database

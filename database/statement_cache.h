@@ -7,6 +7,9 @@
 #include <QHash>
 #include <QString>
 
+#include <array>
+#include <string>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -39,10 +42,13 @@ private:
     sqlite3_stmt *Prepared(sqlite3 *handle);
     static bool RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
     static bool Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes, QString *failure);
+    void EncodeTexts(const QString &sql);
 
     sqlite3 *m_handle = nullptr;
     QHash<QString, sqlite3_stmt *> m_statements;
     StatementShape m_shape;
+    std::string m_utf8; // the shape's text values, bound from here
+    std::array<size_t, StatementShape::kMaxLiterals> m_utf8Lengths{};
 };
 
 } // namespace database

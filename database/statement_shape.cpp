@@ -31,51 +31,85 @@ public:
     {
         m_shape.key.resize(0);
         m_shape.count = 0;
+        m_runStart = 0;
         // SQLite stops reading at a NUL, even inside a literal; a bound value
         // would carry it and what follows into the row.
         if (QStringView(m_text, m_size).contains(QChar(0)))
             return false;
         while (m_pos < m_size) {
             const QChar c = m_text[m_pos];
-            const QChar next = m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar();
             bool ok = true;
-            if (c == QLatin1Char('\''))
+            switch (c.unicode()) {
+            case '\'':
                 ok = StringLiteral();
-            else if (c == QLatin1Char('"') || c == QLatin1Char('`'))
+                break;
+            case '"':
+            case '`':
                 ok = CopyQuoted(c);
-            else if (c == QLatin1Char('['))
+                break;
+            case '[':
                 ok = CopyQuoted(QLatin1Char(']'));
-            else if (c == QLatin1Char('-') && next == QLatin1Char('-'))
-                CopyLineComment();
-            else if (c == QLatin1Char('/') && next == QLatin1Char('*'))
-                ok = CopyBlockComment();
-            else if (c == QLatin1Char('?') || c == QLatin1Char(':') || c == QLatin1Char('@') || c == QLatin1Char('$')
-                     || c == QLatin1Char('#'))
+                break;
+            case '-':
+                if (Next() == QLatin1Char('-'))
+                    CopyLineComment();
+                else
+                    Copy(1);
+                break;
+            case '/':
+                if (Next() == QLatin1Char('*'))
+                    ok = CopyBlockComment();
+                else
+                    Copy(1);
+                break;
+            case '?':
+            case ':':
+            case '@':
+            case '$':
+            case '#':
                 return false; // a parameter of the statement's own
-            else if (IsDigit(c) || (c == QLatin1Char('.') && IsDigit(next)))
-                ok = Number();
-            else if (IsWordChar(c))
-                ok = Word();
-            else
-                Copy(1);
+            case '.':
+                if (IsDigit(Next()))
+                    ok = Number();
+                else
+                    Copy(1);
+                break;
+            default:
+                if (IsDigit(c))
+                    ok = Number();
+                else if (IsWordChar(c))
+                    ok = Word();
+                else
+                    Copy(1);
+                break;
+            }
             if (!ok)
                 return false;
         }
+        AppendRun(m_size);
         return true;
     }
 
 private:
-    void Copy(qsizetype length)
+    QChar Next() const { return m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar(); }
+
+    // Text that stays in the key is only passed over here; it goes into the
+    // key a run at a time, where a literal or the end cuts it.
+    void Copy(qsizetype length) { m_pos += length; }
+
+    void AppendRun(qsizetype end)
     {
-        m_shape.key.append(m_text + m_pos, length);
-        m_pos += length;
+        m_shape.key.append(m_text + m_runStart, end - m_runStart);
+        m_runStart = m_pos;
     }
 
-    bool Lift(const StatementShape::Literal &literal)
+    // The literal stood at `from` up to m_pos.
+    bool Lift(const StatementShape::Literal &literal, qsizetype from)
     {
         if (m_shape.count == StatementShape::kMaxLiterals)
             return false;
         m_shape.literals[static_cast<size_t>(m_shape.count++)] = literal;
+        AppendRun(from);
         m_shape.key.append(QLatin1Char('?'));
         return true;
     }
@@ -118,8 +152,9 @@ private:
         literal.kind = StatementShape::Literal::Kind::Text;
         literal.at = m_pos + 1;
         literal.length = end - m_pos - 1;
+        const qsizetype from = m_pos;
         m_pos = end + 1;
-        return Lift(literal);
+        return Lift(literal, from);
     }
 
     // "name", `name`, [name]: copied whole, whatever they hold. A doubled
@@ -176,8 +211,9 @@ private:
         StatementShape::Literal literal;
         for (qsizetype i = m_pos; i < end; ++i)
             literal.integer = literal.integer * 10 + (m_text[i].unicode() - '0');
+        const qsizetype from = m_pos;
         m_pos = end;
-        return Lift(literal);
+        return Lift(literal, from);
     }
 
     // An identifier or keyword, digits inside it included. After BY an
@@ -198,6 +234,7 @@ private:
     qsizetype m_size;
     StatementShape &m_shape;
     qsizetype m_pos = 0;
+    qsizetype m_runStart = 0; // the first character not yet in the key
 };
 
 } // namespace

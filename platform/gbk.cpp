@@ -1,9 +1,11 @@
 #include "platform/gbk.h"
 
+#include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -70,6 +72,83 @@ private:
     iconv_t m_cd;
 };
 
+// GBK decoded by table straight into UTF-16: glibc's converter goes through
+// its generic loop for every byte, ASCII included, and the program's texts
+// are mostly ASCII with a few Chinese words. The table is read from that
+// converter once, character by character, so it decodes as the converter
+// does; a byte that starts no character becomes '?', as Convert has it.
+class GbkTable {
+public:
+    GbkTable() : m_pairs(128 * 256, 0)
+    {
+        const iconv_t cd = iconv_open(QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE", "GBK");
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            return;
+        for (int lead = 0x80; lead <= 0xFF; ++lead) {
+            const char single[1] = {static_cast<char>(lead)};
+            m_singles[lead - 0x80] = One(cd, single, 1);
+            if (m_singles[lead - 0x80])
+                continue;
+            for (int trail = 0; trail <= 0xFF; ++trail) {
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                m_pairs[static_cast<size_t>((lead - 0x80) * 256 + trail)] = One(cd, pair, 2);
+            }
+        }
+        iconv_close(cd);
+        m_usable = true;
+    }
+
+    bool Usable() const { return m_usable; }
+
+    QString Decode(std::string_view gbk) const
+    {
+        QString out(static_cast<qsizetype>(gbk.size()), Qt::Uninitialized);
+        char16_t *units = reinterpret_cast<char16_t *>(out.data());
+        char16_t *to = units;
+        const auto *bytes = reinterpret_cast<const unsigned char *>(gbk.data());
+        const size_t size = gbk.size();
+        for (size_t i = 0; i < size;) {
+            const unsigned char byte = bytes[i];
+            if (byte < 0x80) {
+                *to++ = byte;
+                ++i;
+            } else if (const char16_t single = m_singles[byte - 0x80]) {
+                *to++ = single;
+                ++i;
+            } else if (const char16_t pair = i + 1 < size ? m_pairs[static_cast<size_t>((byte - 0x80) * 256 + bytes[i + 1])] : 0) {
+                *to++ = pair;
+                i += 2;
+            } else {
+                *to++ = u'?';
+                ++i;
+            }
+        }
+        out.truncate(to - units);
+        return out;
+    }
+
+private:
+    // The one UTF-16 unit the converter makes of exactly these bytes; 0 when
+    // they are not one whole character.
+    static char16_t One(iconv_t cd, const char *bytes, size_t size)
+    {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char16_t units[4] = {};
+        char *src = const_cast<char *>(bytes);
+        size_t srcLeft = size;
+        char *dst = reinterpret_cast<char *>(units);
+        size_t dstLeft = sizeof units;
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0
+            || sizeof units - dstLeft != sizeof(char16_t) || QChar::isSurrogate(units[0]))
+            return 0;
+        return units[0];
+    }
+
+    char16_t m_singles[128] = {};
+    std::vector<char16_t> m_pairs; // (lead - 0x80) * 256 + trail
+    bool m_usable = false;
+};
+
 } // namespace
 
 std::string Utf8FromGbk(std::string_view gbk)
@@ -92,6 +171,9 @@ QString QStringFromGbk(std::string_view gbk)
 {
     if (IsAscii(gbk))
         return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+    static const GbkTable table;
+    if (table.Usable())
+        return table.Decode(gbk);
     const std::string utf8 = Utf8FromGbk(gbk);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }

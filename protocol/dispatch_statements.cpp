@@ -26,7 +26,12 @@ void CKelvorDlg::ExecDispatchSql(int length)
 
 void CKelvorDlg::ReportFailedStatement(const CADORecordset &recordset)
 {
-    m_statementErrors.Write(Now(), "event statement failed", recordset.GetLastErrorText());
+    ReportFailedStatement(recordset.GetLastErrorText());
+}
+
+void CKelvorDlg::ReportFailedStatement(const std::string &diagnostic)
+{
+    m_statementErrors.Write(Now(), "event statement failed", diagnostic);
     if (!m_statementsFailing) {
         m_statementsFailing = true;
         AddLog("*事件记录写入数据库失败*");

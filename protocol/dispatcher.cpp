@@ -41,6 +41,8 @@ void CKelvorDlg::HandleDatagram(int length, uint32_t senderIp, uint16_t senderPo
 
     if (!m_db.IsOpen())
         return;
+    // Its live-room writes run together once it is handled.
+    const CADODatabase::LiveRoomWriteGroup liveRoomWrites(m_db);
     if (m_pmsType == kPmsFoxhis && TryPmsXmlDatagram(length))
         return;
     DispatchDatagram(length);

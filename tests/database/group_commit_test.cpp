@@ -158,6 +158,143 @@ TEST_P(GroupCommitTest, AFirstWriteRefusedByALockLeavesNoStaleBatch)
     EXPECT_TRUE(m_losses.empty());
 }
 
+// One datagram's live-room writes: kept while it is handled, run together
+// when its group ends, or earlier where something would look at them.
+class LiveRoomGroupTest : public GroupCommitTest {
+protected:
+    void SetUp() override
+    {
+        GroupCommitTest::SetUp();
+        MustExec("CREATE TABLE ##LIVE ([ROOM] [int] NOT NULL, [DOOR] [tinyint] NOT NULL)");
+        for (int room = 1; room <= 3; ++room)
+            MustExec("insert into ##LIVE(ROOM, DOOR)values(" + std::to_string(room) + ", 0)");
+        m_db.SetLiveRoomFailureReporter([this](const std::string &diagnostic) { m_failures.push_back(diagnostic); });
+        ASSERT_EQ(sqlite3_open_v2(Path(QStringLiteral("tempdb.db")).toUtf8().constData(), &m_outside,
+                                  SQLITE_OPEN_READWRITE, nullptr),
+                  SQLITE_OK);
+        sqlite3_busy_timeout(m_outside, 0);
+    }
+    void TearDown() override
+    {
+        sqlite3_close(m_outside);
+        GroupCommitTest::TearDown();
+    }
+    static std::string Door(int room, int door)
+    {
+        return "update ##LIVE set\r\nDOOR =" + std::to_string(door) + "\r\nwhere ROOM =" + std::to_string(room) +
+               "\r\n";
+    }
+    // What an outside program reads of a room's DOOR.
+    int OutsideDoor(int room)
+    {
+        sqlite3_stmt *statement = nullptr;
+        int door = -1;
+        if (sqlite3_prepare_v2(m_outside, ("select DOOR from LIVE where ROOM = " + std::to_string(room)).c_str(), -1,
+                               &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            door = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        return door;
+    }
+    int OutsideExec(const char *sql) { return sqlite3_exec(m_outside, sql, nullptr, nullptr, nullptr); }
+
+    sqlite3 *m_outside = nullptr;
+    std::vector<std::string> m_failures;
+};
+
+TEST_P(LiveRoomGroupTest, AFailingOneIsReportedAndTheOthersCommitWhenTheGroupEnds)
+{
+    ASSERT_EQ(OutsideExec("CREATE TRIGGER refuse BEFORE UPDATE OF DOOR ON LIVE WHEN NEW.DOOR = 9 "
+                          "BEGIN SELECT RAISE(ABORT, 'door refused'); END"),
+              SQLITE_OK);
+    {
+        const CADODatabase::LiveRoomWriteGroup group(m_db);
+        EXPECT_TRUE(Exec(Door(1, 1)));
+        EXPECT_TRUE(Exec(Door(2, 9)));
+        EXPECT_TRUE(Exec(Door(3, 1)));
+        EXPECT_EQ(OutsideDoor(1), 0); // kept
+        EXPECT_TRUE(m_failures.empty());
+    }
+    ASSERT_EQ(m_failures.size(), 1u);
+    EXPECT_NE(m_failures[0].find("Query = " + Door(2, 9)), std::string::npos) << m_failures[0];
+    EXPECT_NE(m_failures[0].find("door refused"), std::string::npos) << m_failures[0];
+    EXPECT_EQ(OutsideDoor(1), 1);
+    EXPECT_EQ(OutsideDoor(2), 0);
+    EXPECT_EQ(OutsideDoor(3), 1);
+}
+
+// A write that makes the engine throw the transaction away takes the ones
+// before it along: they are reported too, and the ones after it still run.
+TEST_P(LiveRoomGroupTest, AWriteThatRollsTheGroupBackReportsTheOnesBeforeIt)
+{
+    ASSERT_EQ(OutsideExec("CREATE TRIGGER refuse BEFORE UPDATE OF DOOR ON LIVE WHEN NEW.DOOR = 9 "
+                          "BEGIN SELECT RAISE(ROLLBACK, 'gave up'); END"),
+              SQLITE_OK);
+    {
+        const CADODatabase::LiveRoomWriteGroup group(m_db);
+        EXPECT_TRUE(Exec(Door(1, 1)));
+        EXPECT_TRUE(Exec(Door(2, 9)));
+        EXPECT_TRUE(Exec(Door(3, 1)));
+    }
+    ASSERT_EQ(m_failures.size(), 2u);
+    EXPECT_NE(m_failures[0].find("Query = " + Door(1, 1)), std::string::npos) << m_failures[0];
+    EXPECT_NE(m_failures[1].find("Query = " + Door(2, 9)), std::string::npos) << m_failures[1];
+    EXPECT_EQ(OutsideDoor(1), 0);
+    EXPECT_EQ(OutsideDoor(3), 1);
+    // The handle is left in autocommit: the next group commits.
+    {
+        const CADODatabase::LiveRoomWriteGroup group(m_db);
+        EXPECT_TRUE(Exec(Door(1, 1)));
+        EXPECT_TRUE(Exec(Door(2, 1)));
+    }
+    EXPECT_EQ(OutsideDoor(1), 1);
+    EXPECT_EQ(OutsideDoor(2), 1);
+    EXPECT_EQ(m_failures.size(), 2u);
+}
+
+TEST_P(LiveRoomGroupTest, AReadOfTheTableOrACountAskedForRunsTheKeptOnesFirst)
+{
+    const CADODatabase::LiveRoomWriteGroup group(m_db);
+    EXPECT_TRUE(Exec(Door(1, 1)));
+    EXPECT_EQ(QueryField("select DOOR from ##LIVE where ROOM = 1", "DOOR"), "1");
+    EXPECT_EQ(OutsideDoor(1), 1);
+
+    EXPECT_TRUE(Exec(Door(2, 1)));
+    CADOMyRecordset recordset(&m_db);
+    int updated = -1;
+    ASSERT_TRUE(recordset.Exec(Door(3, 1), &updated));
+    EXPECT_EQ(updated, 1);
+    EXPECT_EQ(OutsideDoor(2), 1);
+    EXPECT_EQ(OutsideDoor(3), 1);
+
+    EXPECT_TRUE(Exec(Door(1, 2)));
+    MustExec("CREATE TABLE other (i int)"); // neither a read nor a write
+    EXPECT_EQ(OutsideDoor(1), 2);
+    EXPECT_TRUE(m_failures.empty());
+}
+
+TEST_P(LiveRoomGroupTest, AnOutsideWriterWithoutBusyTimeoutGetsInBetweenTwoGroups)
+{
+    {
+        const CADODatabase::LiveRoomWriteGroup group(m_db);
+        EXPECT_TRUE(Exec(Door(1, 1)));
+        EXPECT_TRUE(Exec(Door(2, 1)));
+    }
+    EXPECT_EQ(OutsideExec("BEGIN IMMEDIATE; UPDATE LIVE SET DOOR = 5 WHERE ROOM = 3; COMMIT"), SQLITE_OK)
+        << sqlite3_errmsg(m_outside);
+    {
+        const CADODatabase::LiveRoomWriteGroup group(m_db);
+        EXPECT_TRUE(Exec(Door(1, 0)));
+        EXPECT_TRUE(Exec(Door(2, 0)));
+    }
+    EXPECT_EQ(OutsideDoor(1), 0);
+    EXPECT_EQ(OutsideDoor(3), 5);
+    EXPECT_TRUE(m_failures.empty());
+}
+
+// The ODBC engine keeps them in the batch.
+INSTANTIATE_TEST_SUITE_P(Embedded, LiveRoomGroupTest, ::testing::Values(database::Engine::Embedded));
+
 INSTANTIATE_TEST_SUITE_P(Engines, GroupCommitTest,
                          ::testing::Values(database::Engine::Embedded, database::Engine::Odbc),
                          [](const auto &info) { return info.param == database::Engine::Odbc ? "Odbc" : "Embedded"; });

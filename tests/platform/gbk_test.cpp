@@ -41,6 +41,32 @@ TEST(Gbk, BrokenBytesBecomeQuestionMarks)
     EXPECT_EQ(Utf8FromGbk(std::string_view("ab\xB5", 3)), "ab?");
     EXPECT_EQ(Utf8FromGbk(std::string_view("\xFFx", 2)), "?x");
     EXPECT_EQ(GbkFromUtf8(std::string_view("\xFFok", 3)), "?ok");
+    EXPECT_EQ(QStringFromGbk(std::string_view("ab\xB5", 3)), QStringLiteral("ab?"));
+    EXPECT_EQ(QStringFromGbk(std::string_view("\xFFx", 2)), QStringLiteral("?x"));
+}
+
+// The text of a QString is decoded straight to UTF-16; it must say what
+// the UTF-8 path says, for every two-byte sequence and a few broken ones.
+TEST(Gbk, QStringDecodingAgreesWithUtf8ForEveryPair)
+{
+    std::string all = "a\x80";
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            all += static_cast<char>(lead);
+            all += static_cast<char>(trail);
+        }
+        all += "\xFF;";
+    }
+    EXPECT_EQ(QStringFromGbk(all), QString::fromUtf8(Utf8FromGbk(all).c_str()));
+    // Bytes of any value in any order, NULs among them.
+    std::string noise;
+    uint32_t state = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 1103515245u + 12345u;
+        noise += static_cast<char>(state >> 24);
+    }
+    const std::string utf8 = Utf8FromGbk(noise);
+    EXPECT_EQ(QStringFromGbk(noise), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 TEST(Gbk, FieldCopyStopsBeforeTheLastByteAndKeepsCharactersWhole)

@@ -5,6 +5,7 @@
 
 #include "database/db_connection.h"
 #include "protocol/udp_socket.h"
+#include "support/stderr_capture.h"
 
 #include <QTest>
 #include <algorithm>
@@ -32,10 +33,10 @@ TestFrame AllChanged(int build, int floor, int room)
 // outside SQLite program has.
 class Outside {
 public:
-    explicit Outside(const QString &file)
+    explicit Outside(const QString &file, int busyTimeoutMs = 5000)
     {
         sqlite3_open_v2(file.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr);
-        sqlite3_busy_timeout(m_db, 5000);
+        sqlite3_busy_timeout(m_db, busyTimeoutMs);
     }
     ~Outside() { sqlite3_close(m_db); }
     Outside(const Outside &) = delete;
@@ -71,7 +72,17 @@ private:
 class GroupCommitTest : public ReportTest {
 protected:
     Outside Velto() { return Outside(Path(QStringLiteral("velto.db"))); }
-    Outside Tempdb() { return Outside(Path(QStringLiteral("tempdb.db"))); }
+    Outside Tempdb(int busyTimeoutMs = 5000) { return Outside(Path(QStringLiteral("tempdb.db")), busyTimeoutMs); }
+    // Sends from the test's unit socket and waits until the server has
+    // handled it.
+    void Handled(const TestFrame &frame)
+    {
+        const int before = m_server->m_rcuKnownCount;
+        if (m_unit.state() != QAbstractSocket::BoundState)
+            ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
+        ASSERT_EQ(m_unit.writeDatagram(frame.Bytes(), QHostAddress::LocalHost, ServerUdpPort()), frame.Bytes().size());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount > before; }, 10000));
+    }
     std::string LiveRoomSql(const char *column, int room)
     {
         return std::string("select ") + column + " from REALTIMEROOM where BUILD = 1 and FLOOR = 2 and ROOMNUM = " +
@@ -208,3 +219,42 @@ TEST_F(GroupCommitTest, ShutdownWithAnOpenBatchKeepsEveryRow)
 }
 
 } // namespace
+
+// The live-room writes of one datagram run together once it is handled:
+// each keeps its own outcome, and the table is free again between datagrams.
+TEST_F(GroupCommitTest, AFailingLiveRoomWriteOfADatagramIsReportedAndTheOthersCommit)
+{
+    StartServer();
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "no UDP socket";
+    ASSERT_EQ(Tempdb().Exec("CREATE TRIGGER refuse_door BEFORE UPDATE OF DOOR ON REALTIMEROOM "
+                            "BEGIN SELECT RAISE(ABORT, 'door refused'); END"),
+              SQLITE_OK);
+    StderrCapture stderrText;
+    Handled(QuietFullReport(1, 2, 5).Set(46, 1).Set(47, 1).Set(49, 1)); // clean, do not disturb, door
+    const std::string told = stderrText.Stop();
+    EXPECT_NE(told.find("event statement failed"), std::string::npos) << told;
+    EXPECT_NE(told.find("DOOR =1"), std::string::npos) << told;
+    EXPECT_NE(told.find("door refused"), std::string::npos) << told;
+    EXPECT_TRUE(LogHas("*事件记录写入数据库失败*"));
+    EXPECT_EQ(Tempdb().Number(LiveRoomSql("CLEAN", 5)), 1);
+    EXPECT_EQ(Tempdb().Number(LiveRoomSql("DND", 5)), 1);
+    EXPECT_EQ(Tempdb().Number(LiveRoomSql("DOOR", 5)), 0);
+    EXPECT_EQ(Room(1, 2, 5).m_doorOpen, 1);
+    m_server->ContinueModal();
+    EXPECT_EQ(Velto().Number("select count(*) from event_msg_list"), 3);
+}
+
+TEST_F(GroupCommitTest, BetweenTwoDatagramsTheLiveRoomTableIsFreeAndShowsTheFirstOnesWrites)
+{
+    StartServer();
+    ASSERT_TRUE(m_server->HasUdpSocket()) << "no UDP socket";
+    Handled(QuietFullReport(1, 2, 5).Set(49, 1).Set(47, 1));
+    EXPECT_EQ(LiveRoom(1, 2, 5, "DOOR"), 1); // a SELECT on the server's own connection
+    EXPECT_EQ(Tempdb(0).Exec("update REALTIMEROOM set RMSTATE = 3 where BUILD = 1 and FLOOR = 2 and ROOMNUM = 5"),
+              SQLITE_OK);
+    Handled(QuietFullReport(1, 2, 5).Set(49, 0).Set(47, 1).Set(46, 1));
+    EXPECT_EQ(Tempdb(0).Number(LiveRoomSql("RMSTATE", 5)), 3);
+    EXPECT_EQ(Tempdb(0).Number(LiveRoomSql("DOOR", 5)), 0);
+    EXPECT_EQ(Tempdb(0).Number(LiveRoomSql("DND", 5)), 1);
+    EXPECT_EQ(Tempdb(0).Number(LiveRoomSql("CLEAN", 5)), 1);
+}

@@ -349,3 +349,33 @@ TEST_F(StatusReportTest, FailedStatementsChangeNothingInMemory)
     EXPECT_EQ(LogLinesSince(firstLine),
               (std::vector<std::string>{"*事件记录写入数据库失败*", "1|205房间状态改变 (code:5)"}));
 }
+
+// Before timer 0 has ticked once: the reports and the monitor's passes judge
+// by the stored options (the seed's 5..40 and 180 s), not by zeros, so a room
+// in range with its door just opened raises nothing but the door's row.
+class FirstSecondTest : public ReportTest {
+protected:
+    void SetUp() override
+    {
+        ServerTest::SetUp();
+        InstallSeed("velto.db");
+        Start();
+        ASSERT_EQ(m_server->Mode(), StartMode::Full);
+        m_server->m_idleLoopLevel = 1000;
+    }
+};
+
+TEST_F(FirstSecondTest, ReportsAndPassesBeforeTheFirstTickUseTheStoredAlarmOptions)
+{
+    EXPECT_EQ(m_server->m_rangeLow, 5);
+    EXPECT_EQ(m_server->m_rangeHigh, 40);
+    EXPECT_EQ(m_server->m_doorAlarmDelay, 180);
+    Send(QuietFullReport(1, 2, 5).Set(49, 1).Set(30, 1).Set(36, 23)); // door open, unit 0 at 23 degrees
+    m_now += 1;
+    m_server->m_idleLoopLevel = -1; // the monitor's passes at the idle moments
+    m_server->ContinueModal();      // pushes the room
+    m_server->ContinueModal();      // looks at its door
+    const std::vector<EventRowSeen> rows = EventRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].type, 11);
+}
