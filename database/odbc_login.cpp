@@ -74,17 +74,27 @@ OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeco
                        std::chrono::milliseconds deadline)
 {
     auto pending = std::make_shared<Pending>();
-    std::thread([pending, connectionString, loginTimeoutSeconds] {
+    std::thread worker([pending, connectionString, loginTimeoutSeconds] {
         OdbcLogin login = LoginOnce(connectionString, loginTimeoutSeconds);
         std::lock_guard lock(pending->mutex);
         pending->login = std::move(login);
         pending->done = true;
         pending->ended.notify_all();
-    }).detach();
+    });
     std::unique_lock lock(pending->mutex);
-    if (!pending->ended.wait_for(lock, deadline, [&] { return pending->done; }))
+    if (!pending->ended.wait_for(lock, deadline, [&] { return pending->done; })) {
+        // A driver that never gives up keeps its thread; the process must
+        // not wait for it.
+        lock.unlock();
+        worker.detach();
         return OdbcLogin{};
-    return pending->login;
+    }
+    // The thread has only to end: joined, it leaves nothing of the driver's
+    // (its thread-local state) behind.
+    OdbcLogin login = std::move(pending->login);
+    lock.unlock();
+    worker.join();
+    return login;
 }
 
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics)
