@@ -5,6 +5,7 @@
 #include "console/widgets/dlg_setting.h"
 #include "console/widgets/dlg_super_user.h"
 #include "console/widgets/elided_label.h"
+#include "console/widgets/event_log_view.h"
 #include "console/widgets/gui_text.h"
 #include "console/widgets/icons.h"
 
@@ -86,7 +87,7 @@ void CKelvorWindow::BuildControls()
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(4, 1);
 
-    m_logList = new QListView(this);
+    m_logList = new EventLogView(this);
     m_logList->setObjectName("1014");
     m_logList->setModel(&m_server->LogModel());
     m_logList->setSelectionModel(&m_server->LogSelection());
@@ -94,8 +95,6 @@ void CKelvorWindow::BuildControls()
     m_logList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_logList->setUniformItemSizes(true);
     m_logList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    connect(&m_server->LogSelection(), &QItemSelectionModel::currentChanged, m_logList,
-            [this](const QModelIndex &current) { m_logList->scrollTo(current); });
 
     auto *left = new QVBoxLayout;
     left->addWidget(status);
