@@ -1,0 +1,55 @@
+#pragma once
+// Builds a statement's text into a fixed buffer, exactly as snprintf's %s and
+// %d would, for the handlers' statements: a storm of status reports formats
+// tens of thousands a second, and printf's format parsing was a tenth of
+// their cost.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+class StatementWriter {
+public:
+    StatementWriter(char *out, size_t size) : m_out(out), m_size(size) {}
+
+    StatementWriter &Text(std::string_view text)
+    {
+        if (Room(text.size()))
+            std::memcpy(m_out + m_length, text.data(), text.size());
+        m_length += text.size();
+        return *this;
+    }
+
+    // As %d prints it.
+    StatementWriter &Int(int value)
+    {
+        char digits[12];
+        char *end = digits + sizeof digits, *at = end;
+        const bool negative = value < 0;
+        auto magnitude = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+        do {
+            *--at = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (negative)
+            *--at = '-';
+        return Text(std::string_view(at, static_cast<size_t>(end - at)));
+    }
+
+    // The text's length, NUL-terminated; -1 when it did not fit (with its
+    // NUL) in the buffer.
+    int Finish()
+    {
+        if (m_length >= m_size)
+            return -1;
+        m_out[m_length] = '\0';
+        return static_cast<int>(m_length);
+    }
+
+private:
+    bool Room(size_t more) const { return m_length + more < m_size; }
+
+    char *m_out;
+    size_t m_size;
+    size_t m_length = 0;
+};
