@@ -12,10 +12,13 @@ class StatementWriter {
 public:
     StatementWriter(char *out, size_t size) : m_out(out), m_size(size) {}
 
+    // What does not fit is cut, as snprintf cuts it.
     StatementWriter &Text(std::string_view text)
     {
-        if (Room(text.size()))
-            std::memcpy(m_out + m_length, text.data(), text.size());
+        if (m_length < m_size) {
+            const size_t room = m_size - 1 - m_length; // one byte kept for the NUL
+            std::memcpy(m_out + m_length, text.data(), text.size() < room ? text.size() : room);
+        }
         m_length += text.size();
         return *this;
     }
@@ -36,19 +39,17 @@ public:
         return Text(std::string_view(at, static_cast<size_t>(end - at)));
     }
 
-    // The text's length, NUL-terminated; -1 when it did not fit (with its
-    // NUL) in the buffer.
+    // The text's length; -1 when it did not fit (with its NUL) in the
+    // buffer, which then holds as much as fitted, NUL-terminated.
     int Finish()
     {
-        if (m_length >= m_size)
+        if (m_size == 0)
             return -1;
-        m_out[m_length] = '\0';
-        return static_cast<int>(m_length);
+        m_out[m_length < m_size ? m_length : m_size - 1] = '\0';
+        return m_length < m_size ? static_cast<int>(m_length) : -1;
     }
 
 private:
-    bool Room(size_t more) const { return m_length + more < m_size; }
-
     char *m_out;
     size_t m_size;
     size_t m_length = 0;

@@ -29,6 +29,9 @@ TEST(StatementWriterTest, TextFitsOnlyWithItsNul)
     EXPECT_EQ(StatementWriter(out, sizeof out).Text("ab").Int(-12).Finish(), 5);
     EXPECT_STREQ(out, "ab-12");
     EXPECT_EQ(StatementWriter(out, sizeof out).Text("ab").Int(-123).Finish(), -1);
+    EXPECT_STREQ(out, "ab-12") << "cut as snprintf cuts it";
+    EXPECT_EQ(StatementWriter(out, sizeof out).Text("abcdefgh").Text("ij").Finish(), -1);
+    EXPECT_STREQ(out, "abcde");
     EXPECT_EQ(StatementWriter(out, 0).Finish(), -1);
 }
 
