@@ -17,7 +17,10 @@ public:
     {
         if (m_length < m_size) {
             const size_t room = m_size - 1 - m_length; // one byte kept for the NUL
-            std::memcpy(m_out + m_length, text.data(), text.size() < room ? text.size() : room);
+            if (text.size() <= room)
+                std::memcpy(m_out + m_length, text.data(), text.size());
+            else
+                std::memcpy(m_out + m_length, text.data(), room);
         }
         m_length += text.size();
         return *this;
