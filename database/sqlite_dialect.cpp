@@ -85,6 +85,16 @@ bool StartsWithIgnoringCase(QStringView text, QLatin1String word)
 
 bool StartsWithSpecialWord(QStringView text)
 {
+    // Most statements are a row's INSERT or UPDATE: their first letter
+    // alone rules most of the words out.
+    if (!text.isEmpty() && text.front().unicode() < 0x80) {
+        switch (text.front().toUpper().unicode()) {
+        case u'B': case u'R': case u'U': case u'E': case u'D':
+            break;
+        default:
+            return false;
+        }
+    }
     for (const char *word : {"BACKUP", "RESTORE", "USE", "EXEC", "UPDATESYSOPTIONS", "DBO."}) {
         if (StartsWithIgnoringCase(text, QLatin1String(word)))
             return true;
