@@ -97,8 +97,7 @@ bool FieldText(const QVariant &value, bool declaredBit, std::string_view dateFor
         text = FormatDate(value.toDateTime(), dateFormat);
         return true;
     case QMetaType::QString: {
-        const QByteArray gbk = platform::GbkFromQString(value.toString());
-        text.assign(gbk.constData(), static_cast<size_t>(gbk.size()));
+        text = platform::GbkStringFromQString(value.toString());
         return true;
     }
     default:

@@ -195,6 +195,14 @@ QString QStringFromGbk(std::string_view gbk)
 
 std::string GbkStringFromQString(const QString &text)
 {
+    // ASCII is the same in both: a row's numbers and names as they are.
+    const QChar *units = text.constData();
+    const qsizetype size = text.size();
+    if (std::all_of(units, units + size, [](QChar c) { return c.unicode() < 0x80; })) {
+        std::string ascii(static_cast<size_t>(size), '\0');
+        std::transform(units, units + size, ascii.begin(), [](QChar c) { return static_cast<char>(c.unicode()); });
+        return ascii;
+    }
     const QByteArray utf8 = text.toUtf8();
     return GbkFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
