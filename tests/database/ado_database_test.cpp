@@ -232,7 +232,7 @@ TEST_F(RecordsetTest, DateFormatApplies)
 
 // Integers read as text at both ends of their range, a field asked again
 // the same.
-TEST_F(RecordsetTest, IntegersAtTheirEndsAndBitsReadAsText)
+TEST_F(RecordsetTest, IntegersAtTheirEndsReadAsText)
 {
     CADOMyRecordset recordset(&m_db);
     ASSERT_TRUE(recordset.Exec("select 9223372036854775807 as big, -9223372036854775807 - 1 as small, 0 as zero, "
