@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 
@@ -16,11 +17,13 @@ namespace {
 constexpr const char *kAdoSource = "ADODB.Recordset";
 constexpr const char *kDefaultDateFormat = "%Y-%m-%d %H:%M:%S";
 
-std::string Printf(const char *format, auto value)
+// As %lld and %llu print it: a workstation's push reads several numbers of
+// every event row.
+std::string DecimalText(auto value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return std::string(text, static_cast<size_t>(end - text));
 }
 
 // The C library's gcvt: the shortest general form with `digits` significant
@@ -56,13 +59,12 @@ std::string FormatDate(const QDateTime &when, std::string_view format)
 
 // The field's value as text, by the value's type; false for a type without
 // a text form (binary data).
-bool FieldText(const QVariant &value, const QMetaType &declared, std::string_view dateFormat, std::string &text)
+bool FieldText(const QVariant &value, bool declaredBit, std::string_view dateFormat, std::string &text)
 {
     if (!value.isValid() || value.isNull()) {
         text.clear();
         return true;
     }
-    const bool declaredBit = declared.id() == QMetaType::Bool;
     switch (value.typeId()) {
     case QMetaType::Bool:
         text = value.toBool() ? "T" : "F";
@@ -73,14 +75,14 @@ bool FieldText(const QVariant &value, const QMetaType &declared, std::string_vie
     case QMetaType::Int:
     case QMetaType::Long:
     case QMetaType::LongLong:
-        text = declaredBit ? (value.toLongLong() ? "T" : "F") : Printf("%lld", value.toLongLong());
+        text = declaredBit ? (value.toLongLong() ? "T" : "F") : DecimalText(value.toLongLong());
         return true;
     case QMetaType::UChar:
     case QMetaType::UShort:
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong:
-        text = declaredBit ? (value.toULongLong() ? "T" : "F") : Printf("%llu", value.toULongLong());
+        text = declaredBit ? (value.toULongLong() ? "T" : "F") : DecimalText(value.toULongLong());
         return true;
     case QMetaType::Float:
         text = Gcvt(value.toFloat(), 10);
@@ -95,8 +97,7 @@ bool FieldText(const QVariant &value, const QMetaType &declared, std::string_vie
         text = FormatDate(value.toDateTime(), dateFormat);
         return true;
     case QMetaType::QString: {
-        const QByteArray gbk = platform::GbkFromQString(value.toString());
-        text.assign(gbk.constData(), static_cast<size_t>(gbk.size()));
+        text = platform::GbkStringFromQString(value.toString());
         return true;
     }
     default:
@@ -202,24 +203,28 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
     if (!m_connection)
         return false;
     std::lock_guard lock(m_connection->Mutex());
-    const int index = ColumnOf(fieldName);
+    bool declaredBit = false;
+    const int index = ColumnOf(fieldName, &declaredBit);
     if (!CanRead(index))
         return false;
     std::string text;
-    if (!FieldText(Field(index), m_columns.field(index).metaType(), dateFormat, text))
+    if (!FieldText(Field(index), declaredBit, dateFormat, text))
         return false;
     value = std::move(text);
     return true;
 }
 
-int CADORecordset::ColumnOf(std::string_view fieldName)
+int CADORecordset::ColumnOf(std::string_view fieldName, bool *declaredBit)
 {
-    for (const auto &[name, column] : m_columnsByName) {
-        if (name == fieldName)
-            return column;
+    for (const NamedColumn &named : m_columnsByName) {
+        if (named.name == fieldName) {
+            *declaredBit = named.declaredBit;
+            return named.column;
+        }
     }
     const int column = m_columns.indexOf(platform::QStringFromGbk(fieldName));
-    m_columnsByName.emplace_back(fieldName, column);
+    *declaredBit = column >= 0 && m_columns.field(column).metaType().id() == QMetaType::Bool;
+    m_columnsByName.push_back({std::string(fieldName), column, *declaredBit});
     return column;
 }
 

@@ -56,7 +56,9 @@ protected:
     // The column of a field name in this result (-1: none), looked up in the
     // columns once per name and result: a walk of thousands of rows reads the
     // same few names on every row.
-    int ColumnOf(std::string_view fieldName);
+    // The column of that name (-1 for none), and whether it was declared
+    // as a bit; looked up once per result.
+    int ColumnOf(std::string_view fieldName, bool *declaredBit);
 
     std::shared_ptr<database::DbConnection> m_connection;
     std::unique_ptr<QSqlQuery> m_recordset;
@@ -65,7 +67,12 @@ protected:
     // can be counted and walked again whatever the driver's cursors allow,
     // and no read stays open on the database.
     QSqlRecord m_columns;
-    std::vector<std::pair<std::string, int>> m_columnsByName;
+    struct NamedColumn {
+        std::string name;
+        int column;
+        bool declaredBit;
+    };
+    std::vector<NamedColumn> m_columnsByName;
     std::vector<QVariant> m_values;
     size_t m_rowCount = 0;
     size_t m_row = 0;

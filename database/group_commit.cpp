@@ -30,10 +30,28 @@ bool StartsWithWord(QStringView code, const char *word)
 DbConnection::StatementKind DbConnection::Classify(const QString &text)
 {
     const QStringView code = QStringView(text).trimmed();
-    if (StartsWithWord(code, "select"))
-        return StatementKind::Read;
-    if (StartsWithWord(code, "insert") || StartsWithWord(code, "update") || StartsWithWord(code, "delete"))
-        return StatementKind::Write;
+    // Only the word its first letter can begin is compared: this runs for
+    // every statement, and Qt's case-blind comparison is not cheap.
+    switch (code.isEmpty() ? u'\0' : code.front().toCaseFolded().unicode()) {
+    case u's':
+        if (StartsWithWord(code, "select"))
+            return StatementKind::Read;
+        break;
+    case u'i':
+        if (StartsWithWord(code, "insert"))
+            return StatementKind::Write;
+        break;
+    case u'u':
+        if (StartsWithWord(code, "update"))
+            return StatementKind::Write;
+        break;
+    case u'd':
+        if (StartsWithWord(code, "delete"))
+            return StatementKind::Write;
+        break;
+    default:
+        break;
+    }
     // DDL, BACKUP, RESTORE, USE, EXEC: SQL Server refuses some of them inside
     // a transaction, and a backup must hold every row written before it.
     return StatementKind::Alone;

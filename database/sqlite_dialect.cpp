@@ -85,6 +85,16 @@ bool StartsWithIgnoringCase(QStringView text, QLatin1String word)
 
 bool StartsWithSpecialWord(QStringView text)
 {
+    // Most statements are a row's INSERT or UPDATE: their first letter
+    // alone rules most of the words out.
+    if (!text.isEmpty() && text.front().unicode() < 0x80) {
+        switch (text.front().toUpper().unicode()) {
+        case u'B': case u'R': case u'U': case u'E': case u'D':
+            break;
+        default:
+            return false;
+        }
+    }
     for (const char *word : {"BACKUP", "RESTORE", "USE", "EXEC", "UPDATESYSOPTIONS", "DBO."}) {
         if (StartsWithIgnoringCase(text, QLatin1String(word)))
             return true;
@@ -119,17 +129,37 @@ bool NeedsTableRewrite(const QString &text)
         || text.contains(QLatin1String("[PRIMARY]"), Qt::CaseInsensitive);
 }
 
-// Global temporary tables live in the attached tempdb: ##NAME is tempdb.NAME.
-// Done by hand: the live-room update is the commonest statement of all.
+// Global temporary tables live in the attached tempdb: ##NAME is tempdb.NAME,
+// each ## read from the left. Done by hand, the pairs counted first so the
+// new text is made in one allocation: the live-room update is the commonest
+// statement of all.
 void RenameTemporaryTables(QString &code)
 {
-    for (qsizetype at = code.indexOf(QLatin1Char('#')); at >= 0 && at + 1 < code.size();
-         at = code.indexOf(QLatin1Char('#'), at)) {
-        if (code[at + 1] == QLatin1Char('#'))
-            code.replace(at, 2, QLatin1String("tempdb."));
-        else
-            ++at;
+    const auto nextPair = [&code](qsizetype from) {
+        for (qsizetype at = code.indexOf(QLatin1Char('#'), from); at >= 0 && at + 1 < code.size();
+             at = code.indexOf(QLatin1Char('#'), at + 1)) {
+            if (code[at + 1] == QLatin1Char('#'))
+                return at;
+        }
+        return qsizetype(-1);
+    };
+    qsizetype pairs = 0;
+    for (qsizetype at = nextPair(0); at >= 0; at = nextPair(at + 2))
+        ++pairs;
+    if (pairs == 0)
+        return;
+    const QLatin1String schema("tempdb.");
+    QString renamed(code.size() + pairs * (schema.size() - 2), Qt::Uninitialized);
+    QChar *out = renamed.data();
+    qsizetype from = 0;
+    for (qsizetype at = nextPair(0); at >= 0; at = nextPair(from)) {
+        out = std::copy(code.constData() + from, code.constData() + at, out);
+        for (const char c : schema)
+            *out++ = QLatin1Char(c);
+        from = at + 2;
     }
+    std::copy(code.constData() + from, code.constData() + code.size(), out);
+    code = std::move(renamed);
 }
 
 // Applies the rewrites to every stretch of the text that is not inside a

@@ -113,6 +113,7 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
         return RunAsItIs(handle, sql, changes, failure);
     EncodeTexts(sql);
     size_t utf8At = 0;
+    bool boundText = false;
     for (int i = 0; i < m_shape.count; ++i) {
         const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
         int rc = SQLITE_OK;
@@ -122,6 +123,7 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
             const size_t length = m_utf8Lengths[static_cast<size_t>(i)];
             rc = sqlite3_bind_text(statement, i + 1, m_utf8.data() + utf8At, static_cast<int>(length), SQLITE_STATIC);
             utf8At += length;
+            boundText = true;
         }
         if (rc != SQLITE_OK) {
             *failure = ErrorText(handle);
@@ -131,8 +133,10 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
     }
     const bool ok = Step(handle, statement, changes, failure);
     sqlite3_reset(statement);
-    // The text values point into m_utf8, which the next statement rewrites.
-    sqlite3_clear_bindings(statement);
+    // The text values point into m_utf8, which the next statement rewrites;
+    // integers hold nothing of ours, and the next run binds every value.
+    if (boundText)
+        sqlite3_clear_bindings(statement);
     return ok;
 }
 

@@ -1,11 +1,40 @@
 #include "database/statement_shape.h"
 
+#include <array>
+#include <cstring>
+
 namespace database {
 namespace {
 
 // 18 digits always fit a signed 64-bit integer; SQLite reads longer ones
 // by rules of its own (a real beyond the range), so those stay text.
 constexpr qsizetype kMaxLiftedDigits = 18;
+
+// What an ASCII character is to the scan, looked up once per character: the
+// scan runs over every write of a storm of reports.
+enum CharClass : unsigned char {
+    kPlain = 0, // passed over as it is
+    kWord = 1,  // continues an identifier or keyword
+    kDigit = 2 | kWord,
+    kSpecial = 4, // starts something the scan looks at: a quote, a comment, a parameter, a number's point
+};
+
+constexpr std::array<unsigned char, 128> MakeClasses()
+{
+    std::array<unsigned char, 128> classes{};
+    for (int c = 'a'; c <= 'z'; ++c)
+        classes[static_cast<size_t>(c)] = kWord;
+    for (int c = 'A'; c <= 'Z'; ++c)
+        classes[static_cast<size_t>(c)] = kWord;
+    for (int c = '0'; c <= '9'; ++c)
+        classes[static_cast<size_t>(c)] = kDigit;
+    classes['_'] = kWord;
+    for (const char c : {'\'', '"', '`', '[', '-', '/', '?', ':', '@', '$', '#', '.'})
+        classes[static_cast<size_t>(c)] = static_cast<unsigned char>(classes[static_cast<size_t>(c)] | kSpecial);
+    classes['$'] = kWord | kSpecial;
+    return classes;
+}
+constexpr std::array<unsigned char, 128> kClasses = MakeClasses();
 
 bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 
@@ -14,7 +43,7 @@ bool IsDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
 bool IsWordChar(QChar c)
 {
     const char16_t u = c.unicode();
-    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || IsDigit(c) || u == '_' || u == '$';
+    return u >= 0x80 || (kClasses[u] & kWord) != 0;
 }
 
 bool IsBy(const QChar *word, qsizetype length)
@@ -29,17 +58,32 @@ public:
 
     bool Run()
     {
-        m_shape.key.resize(0);
         m_shape.count = 0;
         m_runStart = 0;
         // SQLite stops reading at a NUL, even inside a literal; a bound value
         // would carry it and what follows into the row.
         if (QStringView(m_text, m_size).contains(QChar(0)))
             return false;
+        // Every lifted literal is at least as long as its ?, so the key
+        // never outgrows the text: it is written in place, and cut to its
+        // length at the end.
+        m_shape.key.resize(m_size);
+        m_key = m_shape.key.data();
+        m_keyLength = 0;
         while (m_pos < m_size) {
             const QChar c = m_text[m_pos];
+            const char16_t u = c.unicode();
+            if (u < 0x80 && kClasses[u] == kPlain) {
+                ++m_pos;
+                continue;
+            }
+            if (u < 0x80 && kClasses[u] == kWord) {
+                if (!Word())
+                    return false;
+                continue;
+            }
             bool ok = true;
-            switch (c.unicode()) {
+            switch (u) {
             case '\'':
                 ok = StringLiteral();
                 break;
@@ -87,6 +131,7 @@ public:
                 return false;
         }
         AppendRun(m_size);
+        m_shape.key.resize(m_keyLength);
         return true;
     }
 
@@ -99,7 +144,8 @@ private:
 
     void AppendRun(qsizetype end)
     {
-        m_shape.key.append(m_text + m_runStart, end - m_runStart);
+        std::memcpy(m_key + m_keyLength, m_text + m_runStart, static_cast<size_t>(end - m_runStart) * sizeof(QChar));
+        m_keyLength += end - m_runStart;
         m_runStart = m_pos;
     }
 
@@ -110,7 +156,7 @@ private:
             return false;
         m_shape.literals[static_cast<size_t>(m_shape.count++)] = literal;
         AppendRun(from);
-        m_shape.key.append(QLatin1Char('?'));
+        m_key[m_keyLength++] = QLatin1Char('?');
         return true;
     }
 
@@ -235,6 +281,8 @@ private:
     StatementShape &m_shape;
     qsizetype m_pos = 0;
     qsizetype m_runStart = 0; // the first character not yet in the key
+    QChar *m_key = nullptr;
+    qsizetype m_keyLength = 0;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 #include <vector>
@@ -10,10 +11,24 @@
 namespace platform {
 namespace {
 
+// Eight bytes at a time: every statement's text passes here on its way to
+// the database.
 bool IsAscii(std::string_view text)
 {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    const char *at = text.data();
+    size_t left = text.size();
+    for (; left >= sizeof(uint64_t); at += sizeof(uint64_t), left -= sizeof(uint64_t)) {
+        uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        if (word & kHighBits)
+            return false;
+    }
+    for (; left > 0; ++at, --left) {
+        if (static_cast<unsigned char>(*at) >= 0x80)
+            return false;
+    }
+    return true;
 }
 
 // One converter per direction and thread: iconv_t is not thread-safe and
@@ -180,6 +195,14 @@ QString QStringFromGbk(std::string_view gbk)
 
 std::string GbkStringFromQString(const QString &text)
 {
+    // ASCII is the same in both: a row's numbers and names as they are.
+    const QChar *units = text.constData();
+    const qsizetype size = text.size();
+    if (std::all_of(units, units + size, [](QChar c) { return c.unicode() < 0x80; })) {
+        std::string ascii(static_cast<size_t>(size), '\0');
+        std::transform(units, units + size, ascii.begin(), [](QChar c) { return static_cast<char>(c.unicode()); });
+        return ascii;
+    }
     const QByteArray utf8 = text.toUtf8();
     return GbkFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }

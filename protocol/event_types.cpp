@@ -1,6 +1,6 @@
 #include "protocol/event_types.h"
 
-#include <cstdio>
+#include "protocol/statement_writer.h"
 
 namespace {
 
@@ -73,9 +73,9 @@ int FormatEventRow(char *out, size_t size, int buildNum, int floorNum, int roomN
                    int cardId)
 {
     const EventType &type = EventTypeOf(kind);
-    const int n = std::snprintf(out, size,
-                                "Insert into event_msg_list(build_num, floor_num, room_num, msg_type, msg_title, "
-                                "card_sn, card_id)values(%d, %d, %d, %d, '%s', %d, %d)",
-                                buildNum, floorNum, roomNum, type.msgType, type.title, cardSn, cardId);
-    return n >= 0 && static_cast<size_t>(n) < size ? n : -1;
+    return StatementWriter(out, size)
+        .Text("Insert into event_msg_list(build_num, floor_num, room_num, msg_type, msg_title, card_sn, card_id)values(")
+        .Int(buildNum).Text(", ").Int(floorNum).Text(", ").Int(roomNum).Text(", ").Int(type.msgType)
+        .Text(", '").Text(type.title).Text("', ").Int(cardSn).Text(", ").Int(cardId).Text(")")
+        .Finish();
 }

@@ -2,7 +2,7 @@
 
 #include "model/room.h"
 
-#include <cstdio>
+#include "protocol/statement_writer.h"
 
 namespace {
 
@@ -16,18 +16,17 @@ const char *ColumnName(LiveRoomColumn column)
     return index < sizeof kColumnNames / sizeof kColumnNames[0] ? kColumnNames[index] : nullptr;
 }
 
-int Fitted(int n, size_t size) { return n >= 0 && static_cast<size_t>(n) < size ? n : -1; }
-
 int FormatFanCoilRow(char *out, size_t size, int buildNum, int floorNum, int roomNum, const stFanCoilUnit &unit,
                      int valueState, int online, int fengjiId)
 {
-    return Fitted(std::snprintf(out, size,
-                                "Insert into fengji_his(build_num, floor_num, room_num, fengji_halt, fengji_ctrl, "
-                                "fengji_speed, temp_sensor, set_temp, cur_temp, value_state, comm_state, season_mode, "
-                                "fengji_id)values(%d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d, %d)",
-                                buildNum, floorNum, roomNum, unit.halt, unit.control, unit.fanSpeed, unit.tempSensor,
-                                unit.setTemp, unit.curTemp, valueState, online, unit.seasonMode, fengjiId),
-                  size);
+    return StatementWriter(out, size)
+        .Text("Insert into fengji_his(build_num, floor_num, room_num, fengji_halt, fengji_ctrl, fengji_speed, "
+              "temp_sensor, set_temp, cur_temp, value_state, comm_state, season_mode, fengji_id)values(")
+        .Int(buildNum).Text(", ").Int(floorNum).Text(", ").Int(roomNum).Text(", ").Int(unit.halt)
+        .Text(", ").Int(unit.control).Text(", ").Int(unit.fanSpeed).Text(", ").Int(unit.tempSensor)
+        .Text(", ").Int(unit.setTemp).Text(", ").Int(unit.curTemp).Text(", ").Int(valueState)
+        .Text(", ").Int(online).Text(", ").Int(unit.seasonMode).Text(", ").Int(fengjiId).Text(")")
+        .Finish();
 }
 
 } // namespace
@@ -38,10 +37,11 @@ int FormatLiveRoomUpdate(char *out, size_t size, LiveRoomColumn column, int valu
     const char *name = ColumnName(column);
     if (!name)
         return -1;
-    return Fitted(std::snprintf(out, size,
-                                "update ##REALTIMEROOM set\r\n%s =%d\r\nwhere build = %d and floor = %d and roomnum =%d\r\n",
-                                name, value, buildNum, floorNum, roomNum),
-                  size);
+    return StatementWriter(out, size)
+        .Text("update ##REALTIMEROOM set\r\n").Text(name).Text(" =").Int(value)
+        .Text("\r\nwhere build = ").Int(buildNum).Text(" and floor = ").Int(floorNum).Text(" and roomnum =")
+        .Int(roomNum).Text("\r\n")
+        .Finish();
 }
 
 int FormatFanCoilHistoryRow(char *out, size_t size, int buildNum, int floorNum, int roomNum,

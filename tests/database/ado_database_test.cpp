@@ -229,3 +229,17 @@ TEST_F(RecordsetTest, DateFormatApplies)
 }
 
 } // namespace
+
+// Integers read as text at both ends of their range, a field asked again
+// the same.
+TEST_F(RecordsetTest, IntegersAtTheirEndsReadAsText)
+{
+    CADOMyRecordset recordset(&m_db);
+    ASSERT_TRUE(recordset.Exec("select 9223372036854775807 as big, -9223372036854775807 - 1 as small, 0 as zero, "
+                               "-7 as minus"));
+    EXPECT_EQ(recordset.GetFieldString("big"), "9223372036854775807");
+    EXPECT_EQ(recordset.GetFieldString("small"), "-9223372036854775808");
+    EXPECT_EQ(recordset.GetFieldString("zero"), "0");
+    EXPECT_EQ(recordset.GetFieldString("minus"), "-7");
+    EXPECT_EQ(recordset.GetFieldString("big"), "9223372036854775807") << "asked again";
+}

@@ -38,6 +38,12 @@ TEST(SqliteDialectTranslate, RewritesOnlyOutsideLiterals)
          "CREATE TABLE tempdb.T ([I] INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL ,[B] [tinyint] NOT NULL)"},
         {"CREATE INDEX IX_R ON ##REALTIMEROOM (BUILD, FLOOR, ROOMNUM)",
          "CREATE INDEX tempdb.IX_R ON REALTIMEROOM (BUILD, FLOOR, ROOMNUM)"},
+        // Runs of # taken in pairs from the left; a lone # stays.
+        {"update ###T set a=1", "update tempdb.#T set a=1"},
+        {"update ####T set a=1", "update tempdb.tempdb.T set a=1"},
+        {"select * from #x, ##y, #", "select * from #x, tempdb.y, #"},
+        {"insert into ##a select * from ##b##", "insert into tempdb.a select * from tempdb.btempdb."},
+        {"##", "tempdb."},
         {"select * from sysoptions where Optioncode=1", "select * from sysoptions where Optioncode=1"},
         {"UpdateSysOptions 16,1,'0'", "UPDATE sysoptions SET Disabled=1, Value='0' WHERE Optioncode=16"},
         {"exec UpdateSysOptions 2, 0, 'a''b'", "UPDATE sysoptions SET Disabled=0, Value='a''b' WHERE Optioncode=2"},

@@ -84,3 +84,18 @@ TEST(Gbk, FieldCopyStopsBeforeTheLastByteAndKeepsCharactersWhole)
     const char full[3] = {'x', 'y', 'z'};
     EXPECT_EQ(FieldText(full, sizeof full), "xyz");
 }
+
+// A character beyond ASCII wherever it stands in a text, before, inside or
+// after the eight-byte steps of the ASCII test, is decoded as GBK.
+TEST(Gbk, CharacterBeyondAsciiAnywhereIsDecoded)
+{
+    for (size_t length = 0; length <= 19; ++length) {
+        for (size_t at = 0; at <= length; ++at) {
+            std::string text(length, 'a');
+            text.insert(at, "\xC7\xEB"); // 请
+            const QString decoded = platform::QStringFromGbk(text);
+            EXPECT_EQ(decoded, QString::fromUtf8(platform::Utf8FromGbk(text))) << length << " " << at;
+            EXPECT_EQ(decoded.size(), static_cast<qsizetype>(length + 1)) << length << " " << at;
+        }
+    }
+}
