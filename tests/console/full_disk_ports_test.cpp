@@ -18,12 +18,7 @@ protected:
     void SetUp() override
     {
         ServerTest::SetUp();
-        std::string why;
-        if (!m_disk.Mount(Path(QStringLiteral("disk")), 2 << 20, why))
-            GTEST_SKIP() << "no small file system here: " << why;
-        UseDatabaseFolder(QStringLiteral("disk"));
-        Start();
-        ASSERT_EQ(m_server->Mode(), StartMode::Full);
+        StartOnSmallDisk(m_disk);
     }
     // "<none>" without an admin row.
     std::string AdminPassword()

@@ -353,13 +353,9 @@ protected:
         PmsServerTest::SetUp();
         if (HasFatalFailure())
             return;
-        std::string why;
-        if (!m_disk.Mount(Path(QStringLiteral("disk")), 2 << 20, why))
-            GTEST_SKIP() << "no small file system here: " << why;
-        Stop();
-        UseDatabaseFolder(QStringLiteral("disk"));
-        Start();
-        ASSERT_EQ(m_server->Mode(), StartMode::Full);
+        StartOnSmallDisk(m_disk);
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_server->m_pmsType = kPmsFoxhis;
         m_eventsBefore = std::stoi(Field("select count(*) as n from event_msg_list", "n"));
         Connect(m_pms);

@@ -377,13 +377,9 @@ protected:
         WorkstationTest::SetUp();
         if (HasFatalFailure())
             return;
-        std::string why;
-        if (!m_disk.Mount(Path(QStringLiteral("disk")), 2 << 20, why))
-            GTEST_SKIP() << "no small file system here: " << why;
-        Stop();
-        UseDatabaseFolder(QStringLiteral("disk"));
-        Start();
-        ASSERT_EQ(m_server->Mode(), StartMode::Full);
+        StartOnSmallDisk(m_disk);
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_server->m_idleLoopLevel = 1000;
         LogIn();
     }

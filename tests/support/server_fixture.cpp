@@ -3,6 +3,7 @@
 #include "database/ado_recordset.h"
 #include "database/engine_settings.h"
 #include "console/settings.h"
+#include "support/small_disk.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,6 +56,17 @@ void ServerTest::UseDatabaseFolder(const QString &folder)
     settings.directory = Path(folder);
     database::SetEngineSettings(settings);
     InstallSeed(folder + QStringLiteral("/velto.db"));
+}
+
+void ServerTest::StartOnSmallDisk(SmallDisk &disk)
+{
+    std::string why;
+    if (!disk.Mount(Path(QStringLiteral("disk")), 2 << 20, why))
+        GTEST_SKIP() << "no small file system here: " << why;
+    Stop();
+    UseDatabaseFolder(QStringLiteral("disk"));
+    Start();
+    ASSERT_EQ(m_server->Mode(), StartMode::Full);
 }
 
 void ServerTest::SetSetting(const QString &key, const QVariant &value)

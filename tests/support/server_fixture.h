@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 
+class SmallDisk;
+
 class ServerTest : public TempDirTest {
 protected:
     void SetUp() override;
@@ -28,6 +30,11 @@ protected:
     // The embedded engine's folder moved to `folder` below the working
     // directory, with a copy of the seed as its velto.db; Start opens it.
     void UseDatabaseFolder(const QString &folder);
+    // The server (re)started in full mode with its database on `disk`, a
+    // 2 MiB file system over the folder "disk", so that a commit can be made
+    // to fail; the test is skipped where no such file system can be made.
+    // Callers go on only when !IsSkipped() && !HasFatalFailure().
+    void StartOnSmallDisk(SmallDisk &disk);
     // Profile value, e.g. Setting("Network Configuration/BROADCAST INTERVAL").
     void SetSetting(const QString &key, const QVariant &value);
     QVariant Setting(const QString &key);
