@@ -174,7 +174,7 @@ private:
     BatchBegunListener m_batchBegun;
     bool m_batchOpen = false;
     int m_batchStatements = 0;
-    std::chrono::steady_clock::time_point m_batchStart;
+    std::chrono::nanoseconds m_batchStart{0}; // on the coarse monotonic clock
     std::unique_ptr<QSqlQuery> m_probe; // the ODBC transaction probe
     sqlite3 *m_liveRoomHandle = nullptr; // embedded, group commit: writes of ## tables
     std::chrono::steady_clock::time_point m_liveRoomBusyDeadline; // of its busy handler
