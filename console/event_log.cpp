@@ -9,10 +9,13 @@
 
 namespace {
 
-int SelectedRow(const QItemSelectionModel &selection)
+// The list selects one line at most (the window's list is single-selection,
+// and this file selects with ClearAndSelect), so asking whether one row is
+// selected tells which: cheaper than listing the selection, and it runs for
+// every line a storm of reports logs. Row -1 stands for "no selection".
+bool RowSelected(const QItemSelectionModel &selection, int row)
 {
-    const QModelIndexList rows = selection.selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    return row < 0 ? !selection.hasSelection() : selection.isRowSelected(row);
 }
 
 void SelectRow(QItemSelectionModel &selection, QStringListModel &model, int row)
@@ -25,7 +28,7 @@ void SelectRow(QItemSelectionModel &selection, QStringListModel &model, int row)
 void CKelvorDlg::AddLog(std::string_view text, int /*unused*/)
 {
     if (m_logModel.rowCount() >= kLogLines) {
-        if (SelectedRow(m_logSelection) == 0)
+        if (RowSelected(m_logSelection, 0))
             SelectRow(m_logSelection, m_logModel, 1);
         m_logModel.removeRows(0, 1);
     }
@@ -40,7 +43,7 @@ void CKelvorDlg::AddLog(std::string_view text, int /*unused*/)
     m_logModel.setData(m_logModel.index(n), QString::fromLatin1(stamp) + platform::QStringFromGbk(text));
     // A selection on the line before follows the new line; so does "no
     // selection" when the list was empty (-1 = 0 - 1).
-    if (SelectedRow(m_logSelection) == n - 1)
+    if (RowSelected(m_logSelection, n - 1))
         SelectRow(m_logSelection, m_logModel, n);
     if (m_logToStderr)
         platform::WriteStderrLine(static_cast<int64_t>(now), text);
