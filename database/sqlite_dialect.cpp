@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <mutex>
 #include <set>
@@ -162,15 +163,75 @@ void RenameTemporaryTables(QString &code)
     code = std::move(renamed);
 }
 
+// Where the '...' literal opening at `quote` closes (its doubled quotes
+// inside it), or the text's end when it does not.
+qsizetype LiteralEnd(const QString &text, qsizetype quote)
+{
+    qsizetype end = quote + 1;
+    while (end < text.size()) {
+        if (text[end] == QLatin1Char('\'')) {
+            if (end + 1 < text.size() && text[end + 1] == QLatin1Char('\''))
+                ++end;
+            else
+                break;
+        }
+        ++end;
+    }
+    return end;
+}
+
+// RenameTemporaryTables over every stretch outside the literals, the text
+// searched in place rather than cut into stretches: a row's statement with
+// its values in quotes, the live-room update among them, goes this way.
+// Returns false, leaving `out` alone, past kMaxPairs pairs.
+bool RenameTemporaryTablesOutsideLiterals(const QString &text, QString &out)
+{
+    constexpr int kMaxPairs = 8;
+    std::array<qsizetype, kMaxPairs> pairs{};
+    int count = 0;
+    qsizetype quote = text.indexOf(QLatin1Char('\''));
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype at = text.indexOf(QLatin1Char('#'), from);
+        while (at >= 0 && at + 1 < text.size() && text[at + 1] != QLatin1Char('#'))
+            at = text.indexOf(QLatin1Char('#'), at + 1);
+        if (at < 0 || at + 1 >= text.size())
+            break;
+        if (quote >= 0 && quote < at) { // a literal first: the search resumes after it
+            from = LiteralEnd(text, quote) + 1;
+            quote = from < text.size() ? text.indexOf(QLatin1Char('\''), from) : -1;
+            continue;
+        }
+        if (count == kMaxPairs)
+            return false;
+        pairs[static_cast<size_t>(count++)] = at;
+        from = at + 2;
+    }
+    if (count == 0) {
+        out = text;
+        return true;
+    }
+    const QLatin1String schema("tempdb.");
+    QString renamed(text.size() + count * (schema.size() - 2), Qt::Uninitialized);
+    QChar *to = renamed.data();
+    qsizetype from = 0;
+    for (int i = 0; i < count; ++i) {
+        to = std::copy(text.constData() + from, text.constData() + pairs[static_cast<size_t>(i)], to);
+        for (const char c : schema)
+            *to++ = QLatin1Char(c);
+        from = pairs[static_cast<size_t>(i)] + 2;
+    }
+    std::copy(text.constData() + from, text.constData() + text.size(), to);
+    out = std::move(renamed);
+    return true;
+}
+
 // Applies the rewrites to every stretch of the text that is not inside a
 // '...' literal, so that no value ever changes.
 QString RewriteOutsideLiterals(const QString &text, bool tableRewrites)
 {
-    if (!tableRewrites && !text.contains(QLatin1Char('\''))) {
-        QString out = text;
-        RenameTemporaryTables(out);
-        return out;
-    }
+    QString renamed;
+    if (!tableRewrites && RenameTemporaryTablesOutsideLiterals(text, renamed))
+        return renamed;
     QString out;
     out.reserve(text.size() + 32);
     qsizetype pos = 0;
@@ -186,17 +247,7 @@ QString RewriteOutsideLiterals(const QString &text, bool tableRewrites)
         if (quote < 0)
             break;
         // The literal, with its doubled quotes, up to the closing quote.
-        qsizetype end = quote + 1;
-        while (end < text.size()) {
-            if (text[end] == QLatin1Char('\'')) {
-                if (end + 1 < text.size() && text[end + 1] == QLatin1Char('\'')) {
-                    end += 2;
-                    continue;
-                }
-                break;
-            }
-            ++end;
-        }
+        const qsizetype end = LiteralEnd(text, quote);
         out += text.mid(quote, end + 1 - quote);
         pos = end + 1;
     }
