@@ -4,6 +4,8 @@
 // idle moments of the event loop share one transaction and one sync.
 #include "database/db_connection.h"
 
+#include "database/ascii_words.h"
+
 #include "platform/error_line.h"
 #include "platform/gbk.h"
 
@@ -44,7 +46,7 @@ std::chrono::nanoseconds CoarseDueAge()
 bool StartsWithWord(QStringView code, const char *word)
 {
     const QLatin1String w(word);
-    if (!code.startsWith(w, Qt::CaseInsensitive))
+    if (!StartsWithIgnoringCase(code, w))
         return false;
     if (code.size() == w.size())
         return true;
@@ -59,7 +61,9 @@ DbConnection::StatementKind DbConnection::Classify(const QString &text)
     const QStringView code = QStringView(text).trimmed();
     // Only the word its first letter can begin is compared: this runs for
     // every statement, and Qt's case-blind comparison is not cheap.
-    switch (code.isEmpty() ? u'\0' : code.front().toCaseFolded().unicode()) {
+    const char16_t first = code.isEmpty() ? u'\0' : code.front().unicode();
+    const bool upper = first >= u'A' && first <= u'Z';
+    switch (upper ? static_cast<char16_t>(first - u'A' + u'a') : first < 0x80 ? first : code.front().toCaseFolded().unicode()) {
     case u's':
         if (StartsWithWord(code, "select"))
             return StatementKind::Read;

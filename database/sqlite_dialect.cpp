@@ -1,5 +1,7 @@
 #include "database/sqlite_dialect.h"
 
+#include "database/ascii_words.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,29 +61,6 @@ const std::vector<Special> &Specials()
         {QRegularExpression(QStringLiteral(R"(^\s*(?:EXEC(?:UTE)?\s+)?(?:dbo\.)?UpdateSysOptions\s+(-?\d+)\s*,\s*(-?\d+)\s*,\s*N?('(?:[^']|'')*')\s*;?\s*$)"), kOptions), Kind::Query},
     };
     return table;
-}
-
-// text.startsWith(word, Qt::CaseInsensitive) for an ASCII word, without
-// Qt's Unicode case folding while the text's characters are ASCII: it runs
-// several times for every statement. (Beyond ASCII the folding decides: it
-// takes some letters to ASCII ones.)
-bool StartsWithIgnoringCase(QStringView text, QLatin1String word)
-{
-    if (text.size() < word.size())
-        return false;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        char16_t c = text[i].unicode();
-        if (c >= 0x80)
-            return text.startsWith(word, Qt::CaseInsensitive);
-        char16_t w = word[i].unicode();
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        if (w >= u'a' && w <= u'z')
-            w = static_cast<char16_t>(w - u'a' + u'A');
-        if (c != w)
-            return false;
-    }
-    return true;
 }
 
 bool StartsWithSpecialWord(QStringView text)
