@@ -69,6 +69,21 @@ TEST(Gbk, QStringDecodingAgreesWithUtf8ForEveryPair)
     EXPECT_EQ(QStringFromGbk(noise), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
+// ASCII runs of every length before, between and after characters whose
+// second byte is in the ASCII range, and a lead byte cut off at the end.
+TEST(Gbk, QStringDecodingAgreesWithUtf8AroundAsciiRuns)
+{
+    for (size_t before = 0; before <= 17; ++before) {
+        for (size_t between = 0; between <= 17; ++between) {
+            const std::string text = std::string(before, 'a') + "\x81\x40" + std::string(between, 'b')
+                                   + "数\xB5\x7E" + std::string(before + between, 'c') + "\xB5";
+            const std::string utf8 = Utf8FromGbk(text);
+            EXPECT_EQ(QStringFromGbk(text), QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
+                << before << ' ' << between;
+        }
+    }
+}
+
 TEST(Gbk, FieldCopyStopsBeforeTheLastByteAndKeepsCharactersWhole)
 {
     char field[6];
