@@ -269,7 +269,8 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
     const bool embedded = m_settings.engine == Engine::Embedded;
     const StatementKind classified = m_groupCommit || embedded ? Classify(text) : StatementKind::Alone;
     StatementKind kind = m_groupCommit ? classified : StatementKind::Alone;
-    if (m_groupCommit && m_open && embedded && SqliteDialect::NamesTemporaryTable(text)) {
+    const bool namesTemporaryTable = embedded && SqliteDialect::NamesTemporaryTable(text);
+    if (m_groupCommit && m_open && namesTemporaryTable) {
         if (kind == StatementKind::Write && SqliteDialect::WritesTemporaryTable(text)) {
             if (m_liveRoomGroups > 0 && !counted) {
                 KeepLiveRoomWrite(text);
@@ -286,7 +287,8 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
     }
     if (m_groupCommit)
         BeforeStatement(kind);
-    const bool ok = embedded ? ExecuteEmbedded(query, text, classified == StatementKind::Write, recordsAffected, error)
+    const bool ok = embedded ? ExecuteEmbedded(query, text, namesTemporaryTable, classified == StatementKind::Write,
+                                               recordsAffected, error)
                              : ExecuteOdbc(query, text, recordsAffected, error);
     if (m_batchOpen && kind == StatementKind::Write)
         AfterWrite(ok, *error);
@@ -305,10 +307,10 @@ bool DbConnection::ExecuteOdbc(QSqlQuery &query, const QString &text, int *recor
     return true;
 }
 
-bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, bool write, int *recordsAffected,
-                                   ComError *error)
+bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, bool namesTemporaryTable, bool write,
+                                   int *recordsAffected, ComError *error)
 {
-    const SqliteStatement statement = SqliteDialect::Translate(text);
+    const SqliteStatement statement = SqliteDialect::Translate(text, namesTemporaryTable);
     QString failure;
     bool ok = true;
     switch (statement.kind) {

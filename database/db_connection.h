@@ -128,7 +128,8 @@ private:
     bool OpenEmbedded(const std::string &connectionString, const std::string &user, ComError *error);
     bool OpenOdbc(const std::string &connectionString, const std::string &user, const std::string &password,
                   ComError *error);
-    bool ExecuteEmbedded(QSqlQuery &query, const QString &text, bool write, int *recordsAffected, ComError *error);
+    bool ExecuteEmbedded(QSqlQuery &query, const QString &text, bool namesTemporaryTable, bool write,
+                         int *recordsAffected, ComError *error);
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;

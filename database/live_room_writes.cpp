@@ -68,11 +68,13 @@ sqlite3 *DbConnection::LiveRoomHandle(QString *failure)
     return m_liveRoomHandle;
 }
 
+// The texts that come here write a ## table, so they name one: Translate is
+// told so rather than search for it again.
 bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error)
 {
     QString failure;
     sqlite3 *handle = LiveRoomHandle(&failure);
-    if (!handle || !m_liveRoomWrites.Run(handle, SqliteDialect::Translate(text).sql, recordsAffected, &failure)) {
+    if (!handle || !m_liveRoomWrites.Run(handle, SqliteDialect::Translate(text, true).sql, recordsAffected, &failure)) {
         EmbeddedFailure(failure, error);
         return false;
     }
@@ -150,7 +152,7 @@ void DbConnection::RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes)
     for (size_t at = 0; at < writes.size(); ++at) {
         KeptWrite &write = writes[at];
         failure.clear();
-        write.ran = m_liveRoomWrites.Run(handle, SqliteDialect::Translate(write.text).sql, &changes, &failure);
+        write.ran = m_liveRoomWrites.Run(handle, SqliteDialect::Translate(write.text, true).sql, &changes, &failure);
         if (write.ran)
             continue;
         if (together && sqlite3_get_autocommit(handle) != 0) {

@@ -360,6 +360,11 @@ bool CopyDatabase(sqlite3 *to, sqlite3 *from, QString *error)
 
 SqliteStatement SqliteDialect::Translate(const QString &text)
 {
+    return Translate(text, NamesTemporaryTable(text));
+}
+
+SqliteStatement SqliteDialect::Translate(const QString &text, bool temporaryTable)
+{
     SqliteStatement statement;
     const QStringView trimmed = QStringView(text).trimmed();
     if (StartsWithSpecialWord(trimmed)) {
@@ -382,7 +387,6 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
     // commonest by far.
     const bool rowStatement = StartsWithRowWord(trimmed);
     QString code = text;
-    const bool temporaryTable = NamesTemporaryTable(code);
     if (temporaryTable && !rowStatement)
         QualifyIndexOnTemporaryTable(code);
     const bool tableRewrites = !rowStatement && NeedsTableRewrite(code);

@@ -33,6 +33,9 @@ struct SqliteStatement {
 class SqliteDialect {
 public:
     static SqliteStatement Translate(const QString &sqlServerText);
+    // The same for a text whose NamesTemporaryTable answer the caller has
+    // already: a write's text is searched for ## once, not at every step.
+    static SqliteStatement Translate(const QString &sqlServerText, bool namesTemporaryTable);
     // True for an INSERT, UPDATE or DELETE whose target is a global
     // temporary table (##NAME), i.e. one that writes tempdb.db alone.
     static bool WritesTemporaryTable(const QString &sqlServerText);
