@@ -61,27 +61,23 @@ DbConnection::StatementKind DbConnection::Classify(const QString &text)
     const QStringView code = QStringView(text).trimmed();
     // Only the word its first letter can begin is compared: this runs for
     // every statement, and Qt's case-blind comparison is not cheap.
-    const char16_t first = code.isEmpty() ? u'\0' : code.front().unicode();
-    const bool upper = first >= u'A' && first <= u'Z';
-    switch (upper ? static_cast<char16_t>(first - u'A' + u'a') : first < 0x80 ? first : code.front().toCaseFolded().unicode()) {
-    case u's':
-        if (StartsWithWord(code, "select"))
-            return StatementKind::Read;
-        break;
-    case u'i':
-        if (StartsWithWord(code, "insert"))
-            return StatementKind::Write;
-        break;
-    case u'u':
-        if (StartsWithWord(code, "update"))
-            return StatementKind::Write;
-        break;
-    case u'd':
-        if (StartsWithWord(code, "delete"))
-            return StatementKind::Write;
-        break;
-    default:
-        break;
+    struct RowWord {
+        char16_t first;
+        const char *word;
+        StatementKind kind;
+    };
+    static constexpr RowWord kRowWords[] = {{u's', "select", StatementKind::Read},
+                                            {u'i', "insert", StatementKind::Write},
+                                            {u'u', "update", StatementKind::Write},
+                                            {u'd', "delete", StatementKind::Write}};
+    if (!code.isEmpty()) {
+        const char16_t first = code.front().unicode();
+        const char16_t folded = first >= u'A' && first <= u'Z' ? static_cast<char16_t>(first - u'A' + u'a')
+                                : first < 0x80                 ? first
+                                                               : code.front().toCaseFolded().unicode();
+        for (const RowWord &row : kRowWords)
+            if (row.first == folded)
+                return StartsWithWord(code, row.word) ? row.kind : StatementKind::Alone;
     }
     // DDL, BACKUP, RESTORE, USE, EXEC: SQL Server refuses some of them inside
     // a transaction, and a backup must hold every row written before it.
