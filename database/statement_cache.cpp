@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace database {
 namespace {
 
@@ -33,6 +35,41 @@ void StatementCache::Clear()
         sqlite3_finalize(statement);
     m_statements.clear();
     m_handle = nullptr;
+    for (int i = 0; i < m_recentCount; ++i)
+        m_recent[static_cast<size_t>(i)].text.clear();
+    m_recentCount = 0;
+}
+
+sqlite3_stmt *StatementCache::Recent(const QString &sql)
+{
+    for (int at = 0; at < m_recentCount; ++at) {
+        const int index = m_recentOrder[static_cast<size_t>(at)];
+        const RecentShape &recent = m_recent[static_cast<size_t>(index)];
+        if (!SameShape(sql, recent.text, recent.shape, m_shape))
+            continue;
+        std::copy_backward(m_recentOrder.begin(), m_recentOrder.begin() + at, m_recentOrder.begin() + at + 1);
+        m_recentOrder[0] = index;
+        return recent.statement;
+    }
+    return nullptr;
+}
+
+// In the place of the one used longest ago, which is the last in the order.
+void StatementCache::Remember(const QString &sql, sqlite3_stmt *statement)
+{
+    if (m_recentCount < kRecentShapes) {
+        m_recentOrder[static_cast<size_t>(m_recentCount)] = m_recentCount;
+        ++m_recentCount;
+    }
+    const int last = m_recentCount - 1;
+    const int index = m_recentOrder[static_cast<size_t>(last)];
+    RecentShape &recent = m_recent[static_cast<size_t>(index)];
+    recent.text = sql;
+    recent.shape.count = m_shape.count;
+    std::copy_n(m_shape.literals.begin(), m_shape.count, recent.shape.literals.begin());
+    recent.statement = statement;
+    std::copy_backward(m_recentOrder.begin(), m_recentOrder.begin() + last, m_recentOrder.begin() + last + 1);
+    m_recentOrder[0] = index;
 }
 
 sqlite3_stmt *StatementCache::Prepared(sqlite3 *handle)
@@ -108,9 +145,13 @@ bool StatementCache::RunAsItIs(sqlite3 *handle, const QString &sql, int *changes
 bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QString *failure)
 {
     *changes = 0;
-    sqlite3_stmt *statement = ShapeOf(sql, m_shape) ? Prepared(handle) : nullptr;
-    if (!statement)
-        return RunAsItIs(handle, sql, changes, failure);
+    sqlite3_stmt *statement = handle == m_handle ? Recent(sql) : nullptr;
+    if (!statement) {
+        statement = ShapeOf(sql, m_shape) ? Prepared(handle) : nullptr;
+        if (!statement)
+            return RunAsItIs(handle, sql, changes, failure);
+        Remember(sql, statement);
+    }
     EncodeTexts(sql);
     size_t utf8At = 0;
     bool boundText = false;

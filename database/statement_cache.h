@@ -1,7 +1,9 @@
 #pragma once
 // Prepared statements of one SQLite handle, one for each statement shape
 // (statement_shape.h): a write whose shape was seen before runs without
-// being parsed again, its literals bound as values.
+// being parsed again, its literals bound as values. A text is first held
+// against the last texts of the shapes used lately: where it is one of them
+// with other values, its shape is known without a scan of its own.
 #include "database/statement_shape.h"
 
 #include <QHash>
@@ -38,8 +40,20 @@ public:
     // not outlive.
     void Clear();
 
+    // Shapes remembered by a text of each; a storm of reports cycles through
+    // about a dozen.
+    static constexpr int kRecentShapes = 16;
+
 private:
+    struct RecentShape {
+        QString text; // shared with the text it was first seen in
+        StatementShape shape;
+        sqlite3_stmt *statement = nullptr;
+    };
+
     sqlite3_stmt *Prepared(sqlite3 *handle);
+    sqlite3_stmt *Recent(const QString &sql);
+    void Remember(const QString &sql, sqlite3_stmt *statement);
     static bool RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
     static bool Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes, QString *failure);
     void EncodeTexts(const QString &sql);
@@ -49,6 +63,9 @@ private:
     StatementShape m_shape;
     std::string m_utf8; // the shape's text values, bound from here
     std::array<size_t, StatementShape::kMaxLiterals> m_utf8Lengths{};
+    std::array<RecentShape, kRecentShapes> m_recent;
+    int m_recentCount = 0;
+    std::array<int, kRecentShapes> m_recentOrder{}; // indexes into m_recent, the latest used first
 };
 
 } // namespace database

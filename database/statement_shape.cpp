@@ -11,12 +11,12 @@ namespace {
 constexpr qsizetype kMaxLiftedDigits = 18;
 
 // What an ASCII character is to the scan, looked up once per character: the
-// scan runs over every write of a storm of reports.
+// scan runs over every write of a storm of reports, and most of a
+// statement's text (names, keywords, blanks, commas) is only passed over.
 enum CharClass : unsigned char {
-    kPlain = 0, // passed over as it is
-    kWord = 1,  // continues an identifier or keyword
-    kDigit = 2 | kWord,
-    kSpecial = 4, // starts something the scan looks at: a quote, a comment, a parameter, a number's point
+    kPassed = 0,   // needs no look: passed over where it stands
+    kWord = 1,     // continues an identifier or keyword
+    kStops = 2,    // the scan stops to look at it: a quote, a comment, a parameter, a digit, a NUL...
 };
 
 constexpr std::array<unsigned char, 128> MakeClasses()
@@ -27,11 +27,14 @@ constexpr std::array<unsigned char, 128> MakeClasses()
     for (int c = 'A'; c <= 'Z'; ++c)
         classes[static_cast<size_t>(c)] = kWord;
     for (int c = '0'; c <= '9'; ++c)
-        classes[static_cast<size_t>(c)] = kDigit;
+        classes[static_cast<size_t>(c)] = kWord | kStops;
     classes['_'] = kWord;
-    for (const char c : {'\'', '"', '`', '[', '-', '/', '?', ':', '@', '$', '#', '.'})
-        classes[static_cast<size_t>(c)] = static_cast<unsigned char>(classes[static_cast<size_t>(c)] | kSpecial);
-    classes['$'] = kWord | kSpecial;
+    classes['$'] = kWord | kStops;
+    // B for BY, after which an integer names a column.
+    classes['b'] = kWord | kStops;
+    classes['B'] = kWord | kStops;
+    for (const char c : {'\0', '\'', '"', '`', '[', '-', '/', '?', ':', '@', '#', '.'})
+        classes[static_cast<size_t>(c)] = static_cast<unsigned char>(classes[static_cast<size_t>(c)] | kStops);
     return classes;
 }
 constexpr std::array<unsigned char, 128> kClasses = MakeClasses();
@@ -46,10 +49,12 @@ bool IsWordChar(QChar c)
     return u >= 0x80 || (kClasses[u] & kWord) != 0;
 }
 
-bool IsBy(const QChar *word, qsizetype length)
+// Whether the word that starts at `word` (with `left` characters to the
+// text's end) is BY.
+bool IsBy(const QChar *word, qsizetype left)
 {
-    return length == 2 && (word[0] == QLatin1Char('b') || word[0] == QLatin1Char('B'))
-        && (word[1] == QLatin1Char('y') || word[1] == QLatin1Char('Y'));
+    return left >= 2 && (word[0] == QLatin1Char('b') || word[0] == QLatin1Char('B'))
+        && (word[1] == QLatin1Char('y') || word[1] == QLatin1Char('Y')) && (left == 2 || !IsWordChar(word[2]));
 }
 
 class Shaper {
@@ -60,10 +65,6 @@ public:
     {
         m_shape.count = 0;
         m_runStart = 0;
-        // SQLite stops reading at a NUL, even inside a literal; a bound value
-        // would carry it and what follows into the row.
-        if (QStringView(m_text, m_size).contains(QChar(0)))
-            return false;
         // Every lifted literal is at least as long as its ?, so the key
         // never outgrows the text: it is written in place, and cut to its
         // length at the end.
@@ -71,63 +72,19 @@ public:
         m_key = m_shape.key.data();
         m_keyLength = 0;
         while (m_pos < m_size) {
-            const QChar c = m_text[m_pos];
-            const char16_t u = c.unicode();
-            if (u < 0x80 && kClasses[u] == kPlain) {
-                ++m_pos;
-                continue;
+            qsizetype pos = m_pos;
+            char16_t u = m_text[pos].unicode();
+            // Beyond ASCII every character continues a word (as SQLite reads
+            // it); only a literal looks at what it is.
+            while (u >= 0x80 || (kClasses[u] & kStops) == 0) {
+                if (++pos == m_size)
+                    break;
+                u = m_text[pos].unicode();
             }
-            if (u < 0x80 && kClasses[u] == kWord) {
-                if (!Word())
-                    return false;
-                continue;
-            }
-            bool ok = true;
-            switch (u) {
-            case '\'':
-                ok = StringLiteral();
+            m_pos = pos;
+            if (pos == m_size)
                 break;
-            case '"':
-            case '`':
-                ok = CopyQuoted(c);
-                break;
-            case '[':
-                ok = CopyQuoted(QLatin1Char(']'));
-                break;
-            case '-':
-                if (Next() == QLatin1Char('-'))
-                    CopyLineComment();
-                else
-                    Copy(1);
-                break;
-            case '/':
-                if (Next() == QLatin1Char('*'))
-                    ok = CopyBlockComment();
-                else
-                    Copy(1);
-                break;
-            case '?':
-            case ':':
-            case '@':
-            case '$':
-            case '#':
-                return false; // a parameter of the statement's own
-            case '.':
-                if (IsDigit(Next()))
-                    ok = Number();
-                else
-                    Copy(1);
-                break;
-            default:
-                if (IsDigit(c))
-                    ok = Number();
-                else if (IsWordChar(c))
-                    ok = Word();
-                else
-                    Copy(1);
-                break;
-            }
-            if (!ok)
+            if (!Stop(u))
                 return false;
         }
         AppendRun(m_size);
@@ -136,6 +93,65 @@ public:
     }
 
 private:
+    // At a character the scan stops for (kStops); false for a text that
+    // must run as it is.
+    bool Stop(char16_t u)
+    {
+        // A digit, $ or B after a word's first character is more of that
+        // word: only where a word or number starts does it mean anything.
+        const bool inWord = m_pos > 0 && IsWordChar(m_text[m_pos - 1]);
+        switch (u) {
+        case 0:
+            // SQLite stops reading at a NUL, even inside a literal; a bound
+            // value would carry it and what follows into the row.
+            return false;
+        case '\'':
+            return StringLiteral();
+        case '"':
+        case '`':
+            return CopyQuoted(QChar(u));
+        case '[':
+            return CopyQuoted(QLatin1Char(']'));
+        case '-':
+            if (Next() == QLatin1Char('-'))
+                return CopyLineComment();
+            Copy(1);
+            return true;
+        case '/':
+            if (Next() == QLatin1Char('*'))
+                return CopyBlockComment();
+            Copy(1);
+            return true;
+        case '?':
+        case ':':
+        case '@':
+        case '#':
+            return false; // a parameter of the statement's own
+        case '$':
+            if (!inWord)
+                return false;
+            Copy(1);
+            return true;
+        case '.':
+            if (IsDigit(Next()))
+                return Number();
+            Copy(1);
+            return true;
+        case 'b':
+        case 'B':
+            if (!inWord && IsBy(m_text + m_pos, m_size - m_pos))
+                return false;
+            Copy(1);
+            return true;
+        default: // a digit
+            if (inWord) {
+                Copy(1);
+                return true;
+            }
+            return Number();
+        }
+    }
+
     QChar Next() const { return m_pos + 1 < m_size ? m_text[m_pos + 1] : QChar(); }
 
     // Text that stays in the key is only passed over here; it goes into the
@@ -175,6 +191,8 @@ private:
             if (end >= m_size)
                 return false;
             const QChar c = m_text[end];
+            if (c.isNull())
+                return false;
             if (c.isSurrogate())
                 keep = true;
             if (c != QLatin1Char('\''))
@@ -209,25 +227,31 @@ private:
     bool CopyQuoted(QChar close)
     {
         qsizetype end = m_pos + 1;
-        while (end < m_size && m_text[end] != close)
+        while (end < m_size && m_text[end] != close && !m_text[end].isNull())
             ++end;
-        if (end >= m_size)
+        if (end >= m_size || m_text[end] != close)
             return false;
         Copy(end + 1 - m_pos);
         return true;
     }
 
-    void CopyLineComment()
+    bool CopyLineComment()
     {
         qsizetype end = m_pos;
-        while (end < m_size && m_text[end] != QLatin1Char('\n'))
+        while (end < m_size && m_text[end] != QLatin1Char('\n')) {
+            if (m_text[end].isNull())
+                return false;
             ++end;
+        }
         Copy(end - m_pos);
+        return true;
     }
 
     bool CopyBlockComment()
     {
         for (qsizetype end = m_pos + 2; end + 1 < m_size; ++end) {
+            if (m_text[end].isNull())
+                return false;
             if (m_text[end] == QLatin1Char('*') && m_text[end + 1] == QLatin1Char('/')) {
                 Copy(end + 2 - m_pos);
                 return true;
@@ -255,25 +279,13 @@ private:
             return true;
         }
         StatementShape::Literal literal;
+        literal.at = m_pos;
+        literal.length = end - m_pos;
         for (qsizetype i = m_pos; i < end; ++i)
             literal.integer = literal.integer * 10 + (m_text[i].unicode() - '0');
         const qsizetype from = m_pos;
         m_pos = end;
         return Lift(literal, from);
-    }
-
-    // An identifier or keyword, digits inside it included. After BY an
-    // integer is a column's position, not a value: such statements run as
-    // they are.
-    bool Word()
-    {
-        qsizetype end = m_pos;
-        while (end < m_size && IsWordChar(m_text[end]))
-            ++end;
-        if (IsBy(m_text + m_pos, end - m_pos))
-            return false;
-        Copy(end - m_pos);
-        return true;
     }
 
     const QChar *m_text;
@@ -290,6 +302,62 @@ private:
 bool ShapeOf(const QString &sql, StatementShape &shape)
 {
     return Shaper(sql, shape).Run();
+}
+
+// The text between two literals is compared whole. Where it equals the
+// known text's, ShapeOf's scan of it takes the same steps: each step looks
+// at most one character into a literal that follows, and finds there a
+// digit (or the inside of a quote) as in the known text. What stands in a
+// literal's place is read as ShapeOf's Number and StringLiteral read it;
+// whatever either would have kept as it is makes the texts differ.
+bool SameShape(const QString &sql, const QString &known, const StatementShape &knownShape, StatementShape &shape)
+{
+    const QChar *text = sql.constData();
+    const QChar *knownText = known.constData();
+    const qsizetype size = sql.size();
+    qsizetype pos = 0, knownPos = 0;
+    const auto sameStretch = [&](qsizetype knownEnd) {
+        const qsizetype length = knownEnd - knownPos;
+        if (length > size - pos
+            || std::memcmp(text + pos, knownText + knownPos, static_cast<size_t>(length) * sizeof(QChar)) != 0)
+            return false;
+        pos += length;
+        return true;
+    };
+    for (int i = 0; i < knownShape.count; ++i) {
+        const StatementShape::Literal &was = knownShape.literals[static_cast<size_t>(i)];
+        if (!sameStretch(was.at))
+            return false;
+        knownPos = was.at + was.length;
+        StatementShape::Literal &literal = shape.literals[static_cast<size_t>(i)];
+        literal = StatementShape::Literal();
+        literal.kind = was.kind;
+        literal.at = pos;
+        qsizetype end = pos;
+        if (was.kind == StatementShape::Literal::Kind::Integer) {
+            for (; end < size && IsDigit(text[end]); ++end) {
+                if (end - pos == kMaxLiftedDigits)
+                    return false;
+                literal.integer = literal.integer * 10 + (text[end].unicode() - '0');
+            }
+            if (end == pos)
+                return false;
+        } else {
+            for (; end < size && text[end] != QLatin1Char('\''); ++end) {
+                if (text[end].isNull() || text[end].isSurrogate())
+                    return false;
+            }
+            if (end == size
+                || (end > pos && (text[pos] == QChar(0xFEFF) || text[pos] == QChar(0xFFFE))))
+                return false;
+        }
+        literal.length = end - pos;
+        pos = end;
+    }
+    if (!sameStretch(known.size()) || pos != size)
+        return false;
+    shape.count = knownShape.count;
+    return true;
 }
 
 } // namespace database

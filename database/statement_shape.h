@@ -19,7 +19,8 @@ struct StatementShape {
         enum class Kind { Integer, Text };
         Kind kind = Kind::Integer;
         int64_t integer = 0;
-        // Text: the characters between the quotes in the statement's text.
+        // Where it stands in the statement's text: the digits of an
+        // integer, the characters between the quotes of a text.
         qsizetype at = 0;
         qsizetype length = 0;
     };
@@ -41,5 +42,12 @@ struct StatementShape {
 // start, a surrogate or a word right after it, x'..' and N'..'.
 // Reuses `shape`'s storage: no allocation once the key has grown to size.
 bool ShapeOf(const QString &sql, StatementShape &shape);
+
+// Whether `sql` is `known` (a text whose shape is `knownShape`) with other
+// values: the same text outside the literals, and in their places literals
+// ShapeOf would lift in the same way. Then `shape` gets their values and
+// places in `sql` (not the key, which is knownShape's) and ShapeOf(sql)
+// would give the same key. Compares where ShapeOf scans.
+bool SameShape(const QString &sql, const QString &known, const StatementShape &knownShape, StatementShape &shape);
 
 } // namespace database

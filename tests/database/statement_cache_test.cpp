@@ -10,10 +10,12 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
+using database::SameShape;
 using database::ShapeOf;
 using database::StatementCache;
 using database::StatementShape;
@@ -100,6 +102,88 @@ TEST(StatementShape, RefusesTextsThatMustRunAsTheyAre)
     StatementShape shape;
     for (const char *sql : refused)
         EXPECT_FALSE(ShapeOf(QString::fromUtf8(sql), shape)) << sql;
+}
+
+// Whether ShapeOf gives `sql` the key `key`, and the literals `shape` holds.
+bool ShapeOfAgrees(const QString &sql, const QString &key, const StatementShape &shape)
+{
+    StatementShape own;
+    if (!ShapeOf(sql, own) || own.key != key || own.count != shape.count)
+        return false;
+    return Lifted(sql, own) == Lifted(sql, shape);
+}
+
+// A text held against a known text of a shape: taken as that shape only
+// where ShapeOf would give it the same key, with the values ShapeOf lifts.
+TEST(StatementShape, ATextHeldAgainstAKnownOneIsTakenOnlyWhereShapeOfAgrees)
+{
+    using namespace std::literals;
+    const QString known = QString::fromUtf16(u"insert into t(i, s, r) values(12, '门磁', 3) -- 4\nwhere b=5");
+    StatementShape knownShape;
+    ASSERT_TRUE(ShapeOf(known, knownShape));
+    struct Case {
+        std::u16string_view sql;
+        bool same;
+    };
+    const Case cases[] = {
+        {u"insert into t(i, s, r) values(7, '', 123456789012345678) -- 4\nwhere b=5"sv, true},
+        {u"insert into t(i, s, r) values(007, 'it is', 3) -- 4\nwhere b=55"sv, true},
+        // What ShapeOf keeps as it stands where the known text had a value,
+        // and texts that differ outside the values.
+        {u"insert into t(i, s, r) values(1.5, '门磁', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12e3, '门磁', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, '门磁', 1234567890123456789) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, 'it''s', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, '\uFEFFbom', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, 'lone\xD800" u"', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, 'a\0b', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(, '门磁', 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, '门磁', 3) -- 4\nwhere b=5 "sv, false},
+        {u"insert into t(i, s, r) values(12, '门磁', 3) -- 4\nwhere b="sv, false},
+        {u"insert into t(i, s, r) values(12, '门磁, 3) -- 4\nwhere b=5"sv, false},
+        {u"insert into t(i, s, r) values(12, '门磁', 3) -- 4\nwhere by=5"sv, false},
+    };
+    for (const Case &c : cases) {
+        const QString sql = QStringView(c.sql).toString();
+        StatementShape shape;
+        EXPECT_EQ(SameShape(sql, known, knownShape, shape), c.same) << sql.toStdString();
+        if (c.same) {
+            EXPECT_TRUE(ShapeOfAgrees(sql, knownShape.key, shape)) << sql.toStdString();
+        }
+    }
+
+    // Known texts and their neighbours one character away: a change, an
+    // insertion or a removal anywhere. Whatever is taken, ShapeOf agrees.
+    const QString knownTexts[] = {
+        known,
+        QStringLiteral("update tempdb.REALTIMEROOM set\r\nDOOR =1\r\nwhere build = 1 and floor = 12 and roomnum =40\r\n"),
+        QString::fromUtf16(u"insert into t values(-1, 'a', x'0A', [c 1], \"d2\", `e3`, 4 /* 5 */, .6, 7)"),
+        QStringLiteral("insert into t values('','',0,'')"),
+    };
+    const QChar replacements[] = {u'0', u'9', u'\'', u'.', u'e', u'b', u'y', u'x', u'-', u' ', u'\0', u'$', u'?', u'#',
+                                  u'[', u']', u'"', u'/', u'*', u'\n', QChar(0xFEFF), QChar(0xD800), QChar(0x95E8)};
+    int taken = 0;
+    for (const QString &base : knownTexts) {
+        ASSERT_TRUE(ShapeOf(base, knownShape)) << base.toStdString();
+        for (qsizetype at = 0; at <= base.size(); ++at) {
+            for (const QChar replacement : replacements) {
+                QString variants[3] = {base, base, base};
+                if (at < base.size())
+                    variants[0][at] = replacement;
+                variants[1].insert(at, replacement);
+                if (at < base.size())
+                    variants[2].remove(at, 1);
+                for (const QString &sql : variants) {
+                    StatementShape shape;
+                    if (!SameShape(sql, base, knownShape, shape))
+                        continue;
+                    ++taken;
+                    ASSERT_TRUE(ShapeOfAgrees(sql, knownShape.key, shape)) << sql.toStdString();
+                }
+            }
+        }
+    }
+    EXPECT_GT(taken, 100); // the neighbours that are only other values
 }
 
 // Two SQLite files made alike: one written through the cache, the other by
