@@ -7,6 +7,9 @@
 #include <cstring>
 #include <iconv.h>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform {
 namespace {
@@ -125,7 +128,16 @@ public:
         const size_t size = gbk.size();
         for (size_t i = 0; i < size;) {
             // A statement's text is mostly ASCII around a few Chinese
-            // words: its runs are widened a word of bytes at a time.
+            // words: its runs are widened many bytes at a time.
+#if defined(__SSE2__)
+            for (const __m128i zero = _mm_setzero_si128(); i + 16 <= size; i += 16, to += 16) {
+                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+                if (_mm_movemask_epi8(block) != 0)
+                    break;
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(to), _mm_unpacklo_epi8(block, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(to + 8), _mm_unpackhi_epi8(block, zero));
+            }
+#endif
             for (uint64_t word; i + sizeof word <= size; i += sizeof word, to += sizeof word) {
                 std::memcpy(&word, bytes + i, sizeof word);
                 if (word & kHighBits)
@@ -196,11 +208,13 @@ std::string GbkFromUtf8(std::string_view utf8)
 
 QString QStringFromGbk(std::string_view gbk)
 {
-    if (IsAscii(gbk))
-        return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+    // The table widens ASCII as fast as Latin-1 is widened, without a pass
+    // of its own to find out whether the text is all ASCII.
     static const GbkTable table;
     if (table.Usable())
         return table.Decode(gbk);
+    if (IsAscii(gbk))
+        return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
     const std::string utf8 = Utf8FromGbk(gbk);
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
