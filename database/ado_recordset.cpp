@@ -287,8 +287,8 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
         m_generation = m_connection->Generation();
     }
     int affected = 0;
-    if (!m_connection->Execute(*m_recordset, platform::QStringFromGbk(m_sql), recordsAffected ? &affected : nullptr,
-                               &error)) {
+    platform::QStringFromGbk(m_sql, m_text);
+    if (!m_connection->Execute(*m_recordset, m_text, recordsAffected ? &affected : nullptr, &error)) {
         Fail(error);
         return false;
     }

@@ -80,6 +80,7 @@ protected:
     std::string m_lastErrorText;
     uint32_t m_lastError = 0;
     std::string m_sql;
+    QString m_text; // m_sql decoded for the engine, its storage kept for the next statement
 };
 
 class CADOMyRecordset : public CADORecordset {

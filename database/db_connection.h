@@ -5,6 +5,7 @@
 // another thread opens a sibling connection (CADODatabase::OpenSibling).
 #include "database/com_error.h"
 #include "database/engine_settings.h"
+#include "database/sqlite_dialect.h"
 #include "database/statement_cache.h"
 
 #include <QSqlDatabase>
@@ -135,15 +136,18 @@ private:
     sqlite3 *SqliteHandle() const;
 
     // live_room_writes.cpp
+    // Kept in slots used again datagram after datagram, so the texts are
+    // copied and translated into storage that is already there.
     struct KeptWrite {
         QString text;
+        SqliteStatement translated;
         bool ran = false;
     };
     sqlite3 *LiveRoomHandle(QString *failure);
     bool ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error);
     void KeepLiveRoomWrite(const QString &text);
     void RunLiveRoomWrites();
-    void RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes);
+    void RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes, size_t count);
     void ReportLiveRoomFailure(const QString &text, const QString &failure);
     void CloseLiveRoomHandle();
 
@@ -180,7 +184,8 @@ private:
     sqlite3 *m_liveRoomHandle = nullptr; // embedded, group commit: writes of ## tables
     std::chrono::steady_clock::time_point m_liveRoomBusyDeadline; // of its busy handler
     int m_liveRoomGroups = 0;
-    std::vector<KeptWrite> m_liveRoomKept;
+    std::vector<KeptWrite> m_liveRoomKept; // the first m_liveRoomKeptCount are kept
+    size_t m_liveRoomKeptCount = 0;
     LiveRoomFailureReporter m_liveRoomFailureReporter;
     // Embedded: the writes' prepared statements, of the connection's own
     // handle and of the live-room handle.

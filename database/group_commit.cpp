@@ -43,9 +43,8 @@ std::chrono::nanoseconds CoarseDueAge()
     return due;
 }
 
-bool StartsWithWord(QStringView code, const char *word)
+bool StartsWithWord(QStringView code, QLatin1String w)
 {
-    const QLatin1String w(word);
     if (!StartsWithIgnoringCase(code, w))
         return false;
     if (code.size() == w.size())
@@ -58,18 +57,18 @@ bool StartsWithWord(QStringView code, const char *word)
 
 DbConnection::StatementKind DbConnection::Classify(const QString &text)
 {
-    const QStringView code = QStringView(text).trimmed();
+    const QStringView code = Trimmed(text);
     // Only the word its first letter can begin is compared: this runs for
     // every statement, and Qt's case-blind comparison is not cheap.
     struct RowWord {
         char16_t first;
-        const char *word;
+        QLatin1String word;
         StatementKind kind;
     };
-    static constexpr RowWord kRowWords[] = {{u's', "select", StatementKind::Read},
-                                            {u'i', "insert", StatementKind::Write},
-                                            {u'u', "update", StatementKind::Write},
-                                            {u'd', "delete", StatementKind::Write}};
+    static constexpr RowWord kRowWords[] = {{u's', QLatin1String("select"), StatementKind::Read},
+                                            {u'i', QLatin1String("insert"), StatementKind::Write},
+                                            {u'u', QLatin1String("update"), StatementKind::Write},
+                                            {u'd', QLatin1String("delete"), StatementKind::Write}};
     if (!code.isEmpty()) {
         const char16_t first = code.front().unicode();
         const char16_t folded = first >= u'A' && first <= u'Z' ? static_cast<char16_t>(first - u'A' + u'a')

@@ -20,6 +20,8 @@
 
 #include <QFile>
 #include <sqlite3.h>
+
+#include <algorithm>
 #include <thread>
 
 namespace database {
@@ -103,8 +105,15 @@ void DbConnection::SetLiveRoomFailureReporter(LiveRoomFailureReporter reporter)
 
 void DbConnection::KeepLiveRoomWrite(const QString &text)
 {
-    m_liveRoomKept.push_back({text, false});
-    if (m_liveRoomKept.size() >= kLiveRoomGroupMax)
+    if (m_liveRoomKeptCount == m_liveRoomKept.size())
+        m_liveRoomKept.emplace_back();
+    KeptWrite &write = m_liveRoomKept[m_liveRoomKeptCount++];
+    // A copy, not a share: the caller's text is decoded into the same
+    // storage for its next statement.
+    write.text.resize(text.size());
+    std::copy_n(text.constData(), text.size(), write.text.data());
+    write.ran = false;
+    if (m_liveRoomKeptCount >= kLiveRoomGroupMax)
         RunLiveRoomWrites();
 }
 
@@ -125,34 +134,36 @@ void DbConnection::ReportLiveRoomFailure(const QString &text, const QString &fai
 // their own.
 void DbConnection::RunLiveRoomWrites()
 {
-    if (m_liveRoomKept.empty())
+    if (m_liveRoomKeptCount == 0)
         return;
     // A reporter that runs a statement of its own finds nothing kept.
     std::vector<KeptWrite> writes;
     writes.swap(m_liveRoomKept);
+    const size_t count = m_liveRoomKeptCount;
+    m_liveRoomKeptCount = 0;
     QString failure;
     sqlite3 *handle = LiveRoomHandle(&failure);
     if (!handle) {
-        for (const KeptWrite &write : writes)
-            ReportLiveRoomFailure(write.text, failure);
+        for (size_t at = 0; at < count; ++at)
+            ReportLiveRoomFailure(writes[at].text, failure);
     } else {
-        RunTogether(handle, writes);
+        RunTogether(handle, writes, count);
     }
-    // The storage goes back for the next datagram.
-    writes.clear();
+    // The slots go back for the next datagram.
     if (m_liveRoomKept.empty())
         writes.swap(m_liveRoomKept);
 }
 
-void DbConnection::RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes)
+void DbConnection::RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes, size_t count)
 {
     int changes = 0;
     QString failure;
-    bool together = writes.size() > 1 && m_liveRoomWrites.Run(handle, QStringLiteral("BEGIN"), &changes, &failure);
-    for (size_t at = 0; at < writes.size(); ++at) {
+    bool together = count > 1 && m_liveRoomWrites.Run(handle, QStringLiteral("BEGIN"), &changes, &failure);
+    for (size_t at = 0; at < count; ++at) {
         KeptWrite &write = writes[at];
         failure.clear();
-        write.ran = m_liveRoomWrites.Run(handle, SqliteDialect::Translate(write.text, true).sql, &changes, &failure);
+        SqliteDialect::Translate(write.text, true, write.translated);
+        write.ran = m_liveRoomWrites.Run(handle, write.translated.sql, &changes, &failure);
         if (write.ran)
             continue;
         if (together && sqlite3_get_autocommit(handle) != 0) {
@@ -167,9 +178,9 @@ void DbConnection::RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes)
     if (together && !m_liveRoomWrites.Run(handle, QStringLiteral("COMMIT"), &changes, &failure)) {
         QString ignored;
         m_liveRoomWrites.Run(handle, QStringLiteral("ROLLBACK"), &changes, &ignored);
-        for (const KeptWrite &write : writes) {
-            if (write.ran)
-                ReportLiveRoomFailure(write.text, failure);
+        for (size_t at = 0; at < count; ++at) {
+            if (writes[at].ran)
+                ReportLiveRoomFailure(writes[at].text, failure);
         }
     }
 }

@@ -68,15 +68,21 @@ bool StartsWithSpecialWord(QStringView text)
     // Most statements are a row's INSERT or UPDATE: their first letter
     // alone rules most of the words out.
     if (!text.isEmpty() && text.front().unicode() < 0x80) {
-        switch (text.front().toUpper().unicode()) {
+        char16_t first = text.front().unicode();
+        if (first >= u'a' && first <= u'z')
+            first = static_cast<char16_t>(first - u'a' + u'A');
+        switch (first) {
         case u'B': case u'R': case u'U': case u'E': case u'D':
             break;
         default:
             return false;
         }
     }
-    for (const char *word : {"BACKUP", "RESTORE", "USE", "EXEC", "UPDATESYSOPTIONS", "DBO."}) {
-        if (StartsWithIgnoringCase(text, QLatin1String(word)))
+    static constexpr QLatin1String kWords[] = {QLatin1String("BACKUP"), QLatin1String("RESTORE"),
+                                               QLatin1String("USE"),    QLatin1String("EXEC"),
+                                               QLatin1String("UPDATESYSOPTIONS"), QLatin1String("DBO.")};
+    for (const QLatin1String word : kWords) {
+        if (StartsWithIgnoringCase(text, word))
             return true;
     }
     return false;
@@ -84,8 +90,9 @@ bool StartsWithSpecialWord(QStringView text)
 
 bool StartsWithRowWord(QStringView text)
 {
-    for (const char *word : {"INSERT", "UPDATE", "DELETE", "SELECT"}) {
-        const QLatin1String w(word);
+    static constexpr QLatin1String kWords[] = {QLatin1String("INSERT"), QLatin1String("UPDATE"),
+                                               QLatin1String("DELETE"), QLatin1String("SELECT")};
+    for (const QLatin1String w : kWords) {
         if (StartsWithIgnoringCase(text, w) && (text.size() == w.size() || !text[w.size()].isLetterOrNumber()))
             return true;
     }
@@ -165,6 +172,13 @@ qsizetype LiteralEnd(const QString &text, qsizetype quote)
 // Returns false, leaving `out` alone, past kMaxPairs pairs.
 bool RenameTemporaryTablesOutsideLiterals(const QString &text, QString &out)
 {
+    if (&out == &text) {
+        QString renamed;
+        const bool done = RenameTemporaryTablesOutsideLiterals(text, renamed);
+        if (done)
+            out = std::move(renamed);
+        return done;
+    }
     constexpr int kMaxPairs = 8;
     std::array<qsizetype, kMaxPairs> pairs{};
     int count = 0;
@@ -190,8 +204,8 @@ bool RenameTemporaryTablesOutsideLiterals(const QString &text, QString &out)
         return true;
     }
     const QLatin1String schema("tempdb.");
-    QString renamed(text.size() + count * (schema.size() - 2), Qt::Uninitialized);
-    QChar *to = renamed.data();
+    out.resize(text.size() + count * (schema.size() - 2));
+    QChar *to = out.data();
     qsizetype from = 0;
     for (int i = 0; i < count; ++i) {
         to = std::copy(text.constData() + from, text.constData() + pairs[static_cast<size_t>(i)], to);
@@ -200,17 +214,15 @@ bool RenameTemporaryTablesOutsideLiterals(const QString &text, QString &out)
         from = pairs[static_cast<size_t>(i)] + 2;
     }
     std::copy(text.constData() + from, text.constData() + text.size(), to);
-    out = std::move(renamed);
     return true;
 }
 
 // Applies the rewrites to every stretch of the text that is not inside a
 // '...' literal, so that no value ever changes.
-QString RewriteOutsideLiterals(const QString &text, bool tableRewrites)
+void RewriteOutsideLiterals(const QString &text, bool tableRewrites, QString &rewritten)
 {
-    QString renamed;
-    if (!tableRewrites && RenameTemporaryTablesOutsideLiterals(text, renamed))
-        return renamed;
+    if (!tableRewrites && RenameTemporaryTablesOutsideLiterals(text, rewritten))
+        return;
     QString out;
     out.reserve(text.size() + 32);
     qsizetype pos = 0;
@@ -230,7 +242,7 @@ QString RewriteOutsideLiterals(const QString &text, bool tableRewrites)
         out += text.mid(quote, end + 1 - quote);
         pos = end + 1;
     }
-    return out;
+    rewritten = std::move(out);
 }
 
 QString Unquote(QString literal)
@@ -366,13 +378,23 @@ SqliteStatement SqliteDialect::Translate(const QString &text)
 SqliteStatement SqliteDialect::Translate(const QString &text, bool temporaryTable)
 {
     SqliteStatement statement;
-    const QStringView trimmed = QStringView(text).trimmed();
+    Translate(text, temporaryTable, statement);
+    return statement;
+}
+
+void SqliteDialect::Translate(const QString &text, bool temporaryTable, SqliteStatement &statement)
+{
+    statement.kind = SqliteStatement::Kind::Query;
+    statement.database = QString();
+    statement.path = QString();
+    const QStringView trimmed = Trimmed(text);
     if (StartsWithSpecialWord(trimmed)) {
         for (const Special &special : Specials()) {
             const QRegularExpressionMatch match = special.pattern.match(text);
             if (!match.hasMatch())
                 continue;
             statement.kind = special.kind;
+            statement.sql = QString();
             if (special.kind == SqliteStatement::Kind::Backup || special.kind == SqliteStatement::Kind::Restore) {
                 statement.database = match.captured(1);
                 statement.path = Unquote(match.captured(2));
@@ -380,7 +402,7 @@ SqliteStatement SqliteDialect::Translate(const QString &text, bool temporaryTabl
                 statement.sql = QStringLiteral("UPDATE sysoptions SET Disabled=%2, Value=%3 WHERE Optioncode=%1")
                                     .arg(match.captured(1), match.captured(2), match.captured(3));
             }
-            return statement;
+            return;
         }
     }
     // The rewrites of CREATE texts never apply to a row's statement, the
@@ -390,8 +412,10 @@ SqliteStatement SqliteDialect::Translate(const QString &text, bool temporaryTabl
     if (temporaryTable && !rowStatement)
         QualifyIndexOnTemporaryTable(code);
     const bool tableRewrites = !rowStatement && NeedsTableRewrite(code);
-    statement.sql = tableRewrites || temporaryTable ? RewriteOutsideLiterals(code, tableRewrites) : code;
-    return statement;
+    if (tableRewrites || temporaryTable)
+        RewriteOutsideLiterals(code, tableRewrites, statement.sql);
+    else
+        statement.sql = code;
 }
 
 // A search for the one character, then a look at the next: far cheaper
@@ -410,19 +434,18 @@ bool SqliteDialect::NamesTemporaryTable(QStringView text)
 bool SqliteDialect::WritesTemporaryTable(const QString &text)
 {
     // Read by hand: it runs for every write of a storm of reports.
-    QStringView rest = QStringView(text).trimmed();
-    const auto takeWord = [&rest](const char *word) {
-        const QLatin1String w(word);
+    QStringView rest = Trimmed(text);
+    const auto takeWord = [&rest](QLatin1String w) {
         if (!StartsWithIgnoringCase(rest, w) || rest.size() == w.size() || !rest[w.size()].isSpace())
             return false;
-        rest = rest.mid(w.size()).trimmed();
+        rest = Trimmed(rest.mid(w.size()));
         return true;
     };
-    if (takeWord("insert"))
-        takeWord("into");
-    else if (takeWord("delete"))
-        takeWord("from");
-    else if (!takeWord("update"))
+    if (takeWord(QLatin1String("insert")))
+        takeWord(QLatin1String("into"));
+    else if (takeWord(QLatin1String("delete")))
+        takeWord(QLatin1String("from"));
+    else if (!takeWord(QLatin1String("update")))
         return false;
     return rest.startsWith(QLatin1String("##"));
 }

@@ -36,6 +36,9 @@ public:
     // The same for a text whose NamesTemporaryTable answer the caller has
     // already: a write's text is searched for ## once, not at every step.
     static SqliteStatement Translate(const QString &sqlServerText, bool namesTemporaryTable);
+    // The same into `statement`, whose storage is used again where it can
+    // be: for a statement translated again and again.
+    static void Translate(const QString &sqlServerText, bool namesTemporaryTable, SqliteStatement &statement);
     // True for an INSERT, UPDATE or DELETE whose target is a global
     // temporary table (##NAME), i.e. one that writes tempdb.db alone.
     static bool WritesTemporaryTable(const QString &sqlServerText);

@@ -38,38 +38,57 @@ void StatementCache::Clear()
     for (int i = 0; i < m_recentCount; ++i)
         m_recent[static_cast<size_t>(i)].text.clear();
     m_recentCount = 0;
+    m_lastRecent = -1;
 }
 
+// The statements of a datagram come in the same order every time, so the
+// shape that came after the last one is tried first.
 sqlite3_stmt *StatementCache::Recent(const QString &sql)
 {
-    for (int at = 0; at < m_recentCount; ++at) {
-        const int index = m_recentOrder[static_cast<size_t>(at)];
+    const int guess = m_lastRecent >= 0 ? m_recent[static_cast<size_t>(m_lastRecent)].next : -1;
+    if (guess >= 0) {
+        const RecentShape &recent = m_recent[static_cast<size_t>(guess)];
+        if (SameShape(sql, recent.text, recent.shape, m_shape))
+            return Use(guess);
+    }
+    for (int index = 0; index < m_recentCount; ++index) {
         const RecentShape &recent = m_recent[static_cast<size_t>(index)];
-        if (!SameShape(sql, recent.text, recent.shape, m_shape))
-            continue;
-        std::copy_backward(m_recentOrder.begin(), m_recentOrder.begin() + at, m_recentOrder.begin() + at + 1);
-        m_recentOrder[0] = index;
-        return recent.statement;
+        if (index != guess && SameShape(sql, recent.text, recent.shape, m_shape))
+            return Use(index);
     }
     return nullptr;
 }
 
-// In the place of the one used longest ago, which is the last in the order.
+sqlite3_stmt *StatementCache::Use(int index)
+{
+    if (m_lastRecent >= 0)
+        m_recent[static_cast<size_t>(m_lastRecent)].next = index;
+    m_lastRecent = index;
+    RecentShape &recent = m_recent[static_cast<size_t>(index)];
+    recent.lastUse = ++m_uses;
+    return recent.statement;
+}
+
+// In the place of the one used longest ago.
 void StatementCache::Remember(const QString &sql, sqlite3_stmt *statement)
 {
+    int index = m_recentCount;
     if (m_recentCount < kRecentShapes) {
-        m_recentOrder[static_cast<size_t>(m_recentCount)] = m_recentCount;
         ++m_recentCount;
+    } else {
+        index = 0;
+        for (int i = 1; i < kRecentShapes; ++i) {
+            if (m_recent[static_cast<size_t>(i)].lastUse < m_recent[static_cast<size_t>(index)].lastUse)
+                index = i;
+        }
     }
-    const int last = m_recentCount - 1;
-    const int index = m_recentOrder[static_cast<size_t>(last)];
     RecentShape &recent = m_recent[static_cast<size_t>(index)];
     recent.text = sql;
     recent.shape.count = m_shape.count;
     std::copy_n(m_shape.literals.begin(), m_shape.count, recent.shape.literals.begin());
     recent.statement = statement;
-    std::copy_backward(m_recentOrder.begin(), m_recentOrder.begin() + last, m_recentOrder.begin() + last + 1);
-    m_recentOrder[0] = index;
+    recent.next = -1;
+    Use(index);
 }
 
 sqlite3_stmt *StatementCache::Prepared(sqlite3 *handle)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 struct sqlite3;
@@ -49,10 +50,13 @@ private:
         QString text; // shared with the text it was first seen in
         StatementShape shape;
         sqlite3_stmt *statement = nullptr;
+        int next = -1; // the shape used after this one, last time
+        uint64_t lastUse = 0;
     };
 
     sqlite3_stmt *Prepared(sqlite3 *handle);
     sqlite3_stmt *Recent(const QString &sql);
+    sqlite3_stmt *Use(int index);
     void Remember(const QString &sql, sqlite3_stmt *statement);
     static bool RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
     static bool Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes, QString *failure);
@@ -65,7 +69,8 @@ private:
     std::array<size_t, StatementShape::kMaxLiterals> m_utf8Lengths{};
     std::array<RecentShape, kRecentShapes> m_recent;
     int m_recentCount = 0;
-    std::array<int, kRecentShapes> m_recentOrder{}; // indexes into m_recent, the latest used first
+    int m_lastRecent = -1;
+    uint64_t m_uses = 0;
 };
 
 } // namespace database

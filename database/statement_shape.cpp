@@ -318,9 +318,17 @@ bool SameShape(const QString &sql, const QString &known, const StatementShape &k
     qsizetype pos = 0, knownPos = 0;
     const auto sameStretch = [&](qsizetype knownEnd) {
         const qsizetype length = knownEnd - knownPos;
-        if (length > size - pos
-            || std::memcmp(text + pos, knownText + knownPos, static_cast<size_t>(length) * sizeof(QChar)) != 0)
+        if (length > size - pos)
             return false;
+        // Most stretches between two values are a comma and a blank.
+        if (length <= 4) {
+            for (qsizetype i = 0; i < length; ++i) {
+                if (text[pos + i] != knownText[knownPos + i])
+                    return false;
+            }
+        } else if (std::memcmp(text + pos, knownText + knownPos, static_cast<size_t>(length) * sizeof(QChar)) != 0) {
+            return false;
+        }
         pos += length;
         return true;
     };

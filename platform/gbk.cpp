@@ -119,9 +119,11 @@ public:
 
     bool Usable() const { return m_usable; }
 
-    QString Decode(std::string_view gbk) const
+    // Into `out`, whose storage is used again where it is its own and large
+    // enough.
+    void Decode(std::string_view gbk, QString &out) const
     {
-        QString out(static_cast<qsizetype>(gbk.size()), Qt::Uninitialized);
+        out.resize(static_cast<qsizetype>(gbk.size()));
         char16_t *units = reinterpret_cast<char16_t *>(out.data());
         char16_t *to = units;
         const auto *bytes = reinterpret_cast<const unsigned char *>(gbk.data());
@@ -163,7 +165,6 @@ public:
             }
         }
         out.truncate(to - units);
-        return out;
     }
 
 private:
@@ -208,15 +209,24 @@ std::string GbkFromUtf8(std::string_view utf8)
 
 QString QStringFromGbk(std::string_view gbk)
 {
+    QString text;
+    QStringFromGbk(gbk, text);
+    return text;
+}
+
+void QStringFromGbk(std::string_view gbk, QString &out)
+{
     // The table widens ASCII as fast as Latin-1 is widened, without a pass
     // of its own to find out whether the text is all ASCII.
     static const GbkTable table;
-    if (table.Usable())
-        return table.Decode(gbk);
-    if (IsAscii(gbk))
-        return QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
-    const std::string utf8 = Utf8FromGbk(gbk);
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    if (table.Usable()) {
+        table.Decode(gbk, out);
+    } else if (IsAscii(gbk)) {
+        out = QString::fromLatin1(gbk.data(), static_cast<qsizetype>(gbk.size()));
+    } else {
+        const std::string utf8 = Utf8FromGbk(gbk);
+        out = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    }
 }
 
 std::string GbkStringFromQString(const QString &text)

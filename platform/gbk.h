@@ -15,6 +15,9 @@ std::string Utf8FromGbk(std::string_view gbk);
 std::string GbkFromUtf8(std::string_view utf8);
 
 QString QStringFromGbk(std::string_view gbk);
+// The same into `out`, its storage used again where it can be: for a text
+// decoded for every statement.
+void QStringFromGbk(std::string_view gbk, QString &out);
 QByteArray GbkFromQString(const QString &text);
 std::string GbkStringFromQString(const QString &text);
 
