@@ -5,6 +5,7 @@
 #include "platform/gbk.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -33,10 +34,16 @@ void CKelvorDlg::AddLog(std::string_view text, int /*unused*/)
         m_logModel.removeRows(0, 1);
     }
     const time_t now = static_cast<time_t>(Now());
-    struct tm local {};
-    char stamp[16] = "[00:00]  ";
-    if (localtime_r(&now, &local))
-        std::snprintf(stamp, sizeof stamp, "[%02d:%02d]  ", local.tm_hour, local.tm_min);
+    // Local time changes its minute where UTC does (every zone is whole
+    // minutes off UTC): a storm's lines share one stamp.
+    if (now / 60 != m_logStampMinute) {
+        struct tm local {};
+        std::strcpy(m_logStamp, "[00:00]  ");
+        if (localtime_r(&now, &local))
+            std::snprintf(m_logStamp, sizeof m_logStamp, "[%02d:%02d]  ", local.tm_hour, local.tm_min);
+        m_logStampMinute = now / 60;
+    }
+    const char *stamp = m_logStamp;
 
     const int n = m_logModel.rowCount();
     m_logModel.insertRows(n, 1);

@@ -121,6 +121,9 @@ public:
     void AddLog(std::string_view text, int unused = 0);
     // Without a display every log line also goes to stderr (platform/error_line.h).
     bool m_logToStderr = false;
+    // The log lines' "[%H:%M]  " stamp, made again when the minute changes.
+    int64_t m_logStampMinute = -1;
+    char m_logStamp[16] = "[00:00]  ";
     QStringListModel &LogModel() { return m_logModel; }
     QItemSelectionModel &LogSelection() { return m_logSelection; }
     StatusTexts GetStatusTexts() const;

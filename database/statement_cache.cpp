@@ -206,21 +206,17 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
 // is a whole character of one to three bytes.
 void StatementCache::EncodeTexts(const QString &sql)
 {
-    size_t most = 0;
-    for (int i = 0; i < m_shape.count; ++i) {
-        const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
-        if (literal.kind == StatementShape::Literal::Kind::Text)
-            most += 3 * static_cast<size_t>(literal.length);
-    }
-    if (m_utf8.size() < most)
-        m_utf8.resize(most);
-    char *out = m_utf8.data();
     const QChar *text = sql.constData();
+    size_t used = 0;
     for (int i = 0; i < m_shape.count; ++i) {
         const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
         if (literal.kind != StatementShape::Literal::Kind::Text)
             continue;
-        char *start = out;
+        const size_t most = used + 3 * static_cast<size_t>(literal.length);
+        if (m_utf8.size() < most)
+            m_utf8.resize(most);
+        char *const start = m_utf8.data() + used;
+        char *out = start;
         for (qsizetype at = literal.at; at < literal.at + literal.length; ++at) {
             const char16_t u = text[at].unicode();
             if (u < 0x80) {
@@ -235,6 +231,7 @@ void StatementCache::EncodeTexts(const QString &sql)
             }
         }
         m_utf8Lengths[static_cast<size_t>(i)] = static_cast<size_t>(out - start);
+        used += static_cast<size_t>(out - start);
     }
 }
 

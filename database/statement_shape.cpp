@@ -338,8 +338,8 @@ bool SameShape(const QString &sql, const QString &known, const StatementShape &k
             return false;
         knownPos = was.at + was.length;
         StatementShape::Literal &literal = shape.literals[static_cast<size_t>(i)];
-        literal = StatementShape::Literal();
         literal.kind = was.kind;
+        literal.integer = 0;
         literal.at = pos;
         qsizetype end = pos;
         if (was.kind == StatementShape::Literal::Kind::Integer) {

@@ -10,6 +10,8 @@
 #include "protocol/frame_codes.h"
 #include "protocol/room_monitor.h"
 
+#include <algorithm>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +37,9 @@ bool PmsStateEvent(int pmsType, int32_t state, EventKind &kind)
 
 void CKelvorDlg::PushToLoggedInClients(const CMsg &msg)
 {
+    // A hotel whose workstations are all away builds no frames for a storm.
+    if (std::none_of(m_clients.begin(), m_clients.end(), [](const auto &client) { return client->m_loggedIn == 1; }))
+        return;
     const int length = BuildClientFrame(m_sendBuf, msg, false);
     if (length <= 0)
         return;
