@@ -58,8 +58,11 @@ sqlite3 *DbConnection::LiveRoomHandle(QString *failure)
     // nothing else).
     const QString main = m_db.databaseName();
     const bool mainIsFile = main != QLatin1String(":memory:");
+    // Only this connection's thread uses the handle, under the connection's
+    // lock (as Qt's driver opens the other one): SQLite need not lock it
+    // again at every call.
     if (sqlite3_open_v2(mainIsFile ? QFile::encodeName(main).constData() : ":memory:", &m_liveRoomHandle,
-                        SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK
         || !SqliteDialect::PrepareConnection(m_liveRoomHandle, m_directory, mainIsFile, failure)) {
         if (failure->isEmpty())
             *failure = QString::fromUtf8(m_liveRoomHandle ? sqlite3_errmsg(m_liveRoomHandle) : "out of memory");
