@@ -189,6 +189,65 @@ private:
     bool m_usable = false;
 };
 
+// The way back, for the characters GBK has: each is asked of glibc's
+// encoder once, so a text encodes as the converter encodes it. A text with
+// a character not found here goes through the converter whole, and gets
+// the converter's '?'s.
+class GbkEncodeTable {
+public:
+    GbkEncodeTable() : m_codes(0x10000, 0)
+    {
+        const iconv_t cd = iconv_open("GBK", QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE");
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            return;
+        for (char32_t u = 0x80; u <= 0xFFFF; ++u) {
+            if (QChar::isSurrogate(u))
+                continue;
+            const char16_t unit = static_cast<char16_t>(u);
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            unsigned char bytes[4] = {};
+            char *src = reinterpret_cast<char *>(const_cast<char16_t *>(&unit));
+            size_t srcLeft = sizeof unit;
+            char *dst = reinterpret_cast<char *>(bytes);
+            size_t dstLeft = sizeof bytes;
+            if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0)
+                continue;
+            const size_t length = sizeof bytes - dstLeft;
+            // A single byte beyond ASCII is marked by a zero second byte.
+            if (length == 1 && bytes[0] >= 0x80)
+                m_codes[u] = static_cast<uint16_t>(bytes[0] << 8);
+            else if (length == 2 && bytes[0] >= 0x80 && bytes[1] != 0)
+                m_codes[u] = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+        }
+        iconv_close(cd);
+    }
+
+    // False, leaving `out` unfinished, at a character the table lacks.
+    bool Encode(const QChar *units, qsizetype size, std::string &out) const
+    {
+        out.resize(static_cast<size_t>(size) * 2);
+        char *to = out.data();
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t u = units[i].unicode();
+            if (u < 0x80) {
+                *to++ = static_cast<char>(u);
+                continue;
+            }
+            const uint16_t code = m_codes[u];
+            if (code == 0)
+                return false;
+            *to++ = static_cast<char>(code >> 8);
+            if ((code & 0xFF) != 0)
+                *to++ = static_cast<char>(code & 0xFF);
+        }
+        out.resize(static_cast<size_t>(to - out.data()));
+        return true;
+    }
+
+private:
+    std::vector<uint16_t> m_codes; // by UTF-16 unit: lead byte << 8 | trail byte
+};
+
 } // namespace
 
 std::string Utf8FromGbk(std::string_view gbk)
@@ -239,6 +298,10 @@ std::string GbkStringFromQString(const QString &text)
         std::transform(units, units + size, ascii.begin(), [](QChar c) { return static_cast<char>(c.unicode()); });
         return ascii;
     }
+    static const GbkEncodeTable table;
+    std::string gbk;
+    if (table.Encode(units, size, gbk))
+        return gbk;
     const QByteArray utf8 = text.toUtf8();
     return GbkFromUtf8(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
 }
