@@ -78,8 +78,9 @@ protected:
     void Handled(const TestFrame &frame)
     {
         const int before = m_server->m_rcuKnownCount;
-        if (m_unit.state() != QAbstractSocket::BoundState)
+        if (m_unit.state() != QAbstractSocket::BoundState) {
             ASSERT_TRUE(m_unit.bind(QHostAddress::LocalHost, 0));
+        }
         ASSERT_EQ(m_unit.writeDatagram(frame.Bytes(), QHostAddress::LocalHost, ServerUdpPort()), frame.Bytes().size());
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->m_rcuKnownCount > before; }, 10000));
     }
