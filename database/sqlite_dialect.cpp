@@ -169,16 +169,10 @@ qsizetype LiteralEnd(const QString &text, qsizetype quote)
 // RenameTemporaryTables over every stretch outside the literals, the text
 // searched in place rather than cut into stretches: a row's statement with
 // its values in quotes, the live-room update among them, goes this way.
-// Returns false, leaving `out` alone, past kMaxPairs pairs.
+// Returns false, leaving `out` alone, past kMaxPairs pairs. `out` is not
+// `text`: its storage is used again for the renamed text.
 bool RenameTemporaryTablesOutsideLiterals(const QString &text, QString &out)
 {
-    if (&out == &text) {
-        QString renamed;
-        const bool done = RenameTemporaryTablesOutsideLiterals(text, renamed);
-        if (done)
-            out = std::move(renamed);
-        return done;
-    }
     constexpr int kMaxPairs = 8;
     std::array<qsizetype, kMaxPairs> pairs{};
     int count = 0;

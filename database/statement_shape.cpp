@@ -1,5 +1,6 @@
 #include "database/statement_shape.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -55,6 +56,25 @@ bool IsBy(const QChar *word, qsizetype left)
 {
     return left >= 2 && (word[0] == QLatin1Char('b') || word[0] == QLatin1Char('B'))
         && (word[1] == QLatin1Char('y') || word[1] == QLatin1Char('Y')) && (left == 2 || !IsWordChar(word[2]));
+}
+
+// Whether a string's value, bound as UTF-16, is the text between its quotes:
+// SQLite drops a byte-order mark at its start, and pairs a surrogate with
+// the closing quote.
+bool BindsAsWritten(const QChar *value, qsizetype length)
+{
+    if (length > 0 && (value[0] == QChar(0xFEFF) || value[0] == QChar(0xFFFE)))
+        return false;
+    return std::none_of(value, value + length, [](QChar c) { return c.isSurrogate(); });
+}
+
+// The value of at most kMaxLiftedDigits digits.
+int64_t DigitsValue(const QChar *digits, qsizetype length)
+{
+    int64_t value = 0;
+    for (qsizetype i = 0; i < length; ++i)
+        value = value * 10 + (digits[i].unicode() - '0');
+    return value;
 }
 
 class Shaper {
@@ -193,8 +213,6 @@ private:
             const QChar c = m_text[end];
             if (c.isNull())
                 return false;
-            if (c.isSurrogate())
-                keep = true;
             if (c != QLatin1Char('\''))
                 continue;
             if (end + 1 < m_size && m_text[end + 1] == QLatin1Char('\'')) {
@@ -204,7 +222,7 @@ private:
             }
             break;
         }
-        if (end > m_pos + 1 && (m_text[m_pos + 1] == QChar(0xFEFF) || m_text[m_pos + 1] == QChar(0xFFFE)))
+        if (!BindsAsWritten(m_text + m_pos + 1, end - m_pos - 1))
             keep = true;
         if (end + 1 < m_size && IsWordChar(m_text[end + 1]))
             keep = true;
@@ -281,8 +299,7 @@ private:
         StatementShape::Literal literal;
         literal.at = m_pos;
         literal.length = end - m_pos;
-        for (qsizetype i = m_pos; i < end; ++i)
-            literal.integer = literal.integer * 10 + (m_text[i].unicode() - '0');
+        literal.integer = DigitsValue(m_text + m_pos, end - m_pos);
         const qsizetype from = m_pos;
         m_pos = end;
         return Lift(literal, from);
@@ -343,20 +360,15 @@ bool SameShape(const QString &sql, const QString &known, const StatementShape &k
         literal.at = pos;
         qsizetype end = pos;
         if (was.kind == StatementShape::Literal::Kind::Integer) {
-            for (; end < size && IsDigit(text[end]); ++end) {
-                if (end - pos == kMaxLiftedDigits)
-                    return false;
-                literal.integer = literal.integer * 10 + (text[end].unicode() - '0');
-            }
-            if (end == pos)
+            while (end < size && IsDigit(text[end]))
+                ++end;
+            if (end == pos || end - pos > kMaxLiftedDigits)
                 return false;
+            literal.integer = DigitsValue(text + pos, end - pos);
         } else {
-            for (; end < size && text[end] != QLatin1Char('\''); ++end) {
-                if (text[end].isNull() || text[end].isSurrogate())
-                    return false;
-            }
-            if (end == size
-                || (end > pos && (text[pos] == QChar(0xFEFF) || text[pos] == QChar(0xFFFE))))
+            while (end < size && text[end] != QLatin1Char('\'') && !text[end].isNull())
+                ++end;
+            if (end == size || text[end] != QLatin1Char('\'') || !BindsAsWritten(text + pos, end - pos))
                 return false;
         }
         literal.length = end - pos;
