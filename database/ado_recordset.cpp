@@ -96,10 +96,9 @@ bool FieldText(const QVariant &value, bool declaredBit, std::string_view dateFor
     case QMetaType::QDateTime:
         text = FormatDate(value.toDateTime(), dateFormat);
         return true;
-    case QMetaType::QString: {
-        text = platform::GbkStringFromQString(value.toString());
+    case QMetaType::QString:
+        text = platform::GbkStringFromQString(*static_cast<const QString *>(value.constData()));
         return true;
-    }
     default:
         return false;
     }
@@ -137,14 +136,16 @@ bool CADORecordset::IsOpen() const
 void CADORecordset::Close()
 {
     m_open = false;
-    if (m_values.capacity() != 0)
-        std::vector<QVariant>().swap(m_values);
+    if (m_result.values.capacity() != 0)
+        std::vector<QVariant>().swap(m_result.values);
     // Not a fresh QSqlRecord: each one allocates, and a statement closes its
     // recordset twice.
-    if (!m_columns.isEmpty())
-        m_columns.clear();
+    if (!m_result.columns.isEmpty())
+        m_result.columns.clear();
+    m_result.columnCount = 0;
+    m_result.rowCount = 0;
     m_columnsByName.clear();
-    m_rowCount = 0;
+    m_nextNamed = 0;
     m_row = 0;
 }
 
@@ -165,7 +166,7 @@ bool CADORecordset::CanRead(int column)
         FailAdo(database::kErrObjectClosed, "Operation is not allowed when the object is closed.");
         return false;
     }
-    if (column < 0 || column >= m_columns.count()) {
+    if (column < 0 || column >= m_result.columnCount) {
         FailAdo(database::kErrItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name or ordinal.");
         return false;
@@ -187,7 +188,7 @@ int CADORecordset::GetRecordCount()
     // current row stands, and asking for it moves nothing.
     if (!Readable())
         return 0;
-    return static_cast<int>(m_rowCount);
+    return static_cast<int>(m_result.rowCount);
 }
 
 bool CADORecordset::IsFieldNull(int16_t index)
@@ -207,24 +208,28 @@ bool CADORecordset::GetFieldValue(std::string_view fieldName, std::string &value
     const int index = ColumnOf(fieldName, &declaredBit);
     if (!CanRead(index))
         return false;
-    std::string text;
-    if (!FieldText(Field(index), declaredBit, dateFormat, text))
-        return false;
-    value = std::move(text);
-    return true;
+    // FieldText leaves `value` alone where it fails.
+    return FieldText(Field(index), declaredBit, dateFormat, value);
 }
 
+// A walk reads the same names in the same order on every row, so the name
+// after the last one found is tried first.
 int CADORecordset::ColumnOf(std::string_view fieldName, bool *declaredBit)
 {
-    for (const NamedColumn &named : m_columnsByName) {
+    const size_t known = m_columnsByName.size();
+    for (size_t tried = 0; tried < known; ++tried) {
+        const size_t at = (m_nextNamed + tried) % known;
+        const NamedColumn &named = m_columnsByName[at];
         if (named.name == fieldName) {
+            m_nextNamed = at + 1;
             *declaredBit = named.declaredBit;
             return named.column;
         }
     }
-    const int column = m_columns.indexOf(platform::QStringFromGbk(fieldName));
-    *declaredBit = column >= 0 && m_columns.field(column).metaType().id() == QMetaType::Bool;
+    const int column = m_result.columns.indexOf(platform::QStringFromGbk(fieldName));
+    *declaredBit = column >= 0 && m_result.columns.field(column).metaType().id() == QMetaType::Bool;
     m_columnsByName.push_back({std::string(fieldName), column, *declaredBit});
+    m_nextNamed = m_columnsByName.size();
     return column;
 }
 
@@ -288,20 +293,25 @@ bool CADOMyRecordset::Exec(int *recordsAffected)
     }
     int affected = 0;
     platform::QStringFromGbk(m_sql, m_text);
-    if (!m_connection->Execute(*m_recordset, m_text, recordsAffected ? &affected : nullptr, &error)) {
+    if (!m_connection->Execute(*m_recordset, m_text, recordsAffected ? &affected : nullptr, &error, &m_result)) {
+        Close();
         Fail(error);
         return false;
     }
     if (recordsAffected)
         *recordsAffected = affected;
+    if (m_result.read) {
+        m_open = m_result.hasColumns;
+        return true;
+    }
     if (m_recordset->isActive() && m_recordset->isSelect()) {
-        m_columns = m_recordset->record();
-        database::SqliteDialect::TypeBitColumns(*m_recordset, m_columns);
-        const int columns = m_columns.count();
+        m_result.columns = m_recordset->record();
+        database::SqliteDialect::TypeBitColumns(*m_recordset, m_result.columns);
+        m_result.columnCount = m_result.columns.count();
         while (m_recordset->next()) {
-            for (int column = 0; column < columns; ++column)
-                m_values.push_back(m_recordset->value(column));
-            ++m_rowCount;
+            for (int column = 0; column < m_result.columnCount; ++column)
+                m_result.values.push_back(m_recordset->value(column));
+            ++m_result.rowCount;
         }
         m_open = true;
     }

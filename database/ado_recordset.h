@@ -4,6 +4,7 @@
 // text. Every failure is a false result with the code and diagnostic text
 // kept; nothing here shows a message or throws.
 #include "database/ado_database.h"
+#include "database/result_rows.h"
 
 #include <QSqlRecord>
 #include <QVariant>
@@ -51,13 +52,14 @@ protected:
     // False, with the failure kept as ADO reports it, when the current row's
     // field at `column` (-1: no such name) cannot be read.
     bool CanRead(int column);
-    bool HasRow() const { return m_row < m_rowCount; }
-    const QVariant &Field(int column) const { return m_values[m_row * m_columns.count() + column]; }
-    // The column of a field name in this result (-1: none), looked up in the
-    // columns once per name and result: a walk of thousands of rows reads the
-    // same few names on every row.
-    // The column of that name (-1 for none), and whether it was declared
-    // as a bit; looked up once per result.
+    bool HasRow() const { return m_row < m_result.rowCount; }
+    const QVariant &Field(int column) const
+    {
+        return m_result.values[m_row * static_cast<size_t>(m_result.columnCount) + static_cast<size_t>(column)];
+    }
+    // The column of a field name in this result (-1: none), and whether it
+    // was declared as a bit: looked up once per name and result, as a walk
+    // of thousands of rows reads the same few names on every row.
     int ColumnOf(std::string_view fieldName, bool *declaredBit);
 
     std::shared_ptr<database::DbConnection> m_connection;
@@ -66,15 +68,14 @@ protected:
     // A client-side cursor: the rows are read into memory by Exec, so they
     // can be counted and walked again whatever the driver's cursors allow,
     // and no read stays open on the database.
-    QSqlRecord m_columns;
+    database::ResultRows m_result;
     struct NamedColumn {
         std::string name;
         int column;
         bool declaredBit;
     };
     std::vector<NamedColumn> m_columnsByName;
-    std::vector<QVariant> m_values;
-    size_t m_rowCount = 0;
+    size_t m_nextNamed = 0; // where ColumnOf looks first
     size_t m_row = 0;
     bool m_open = false;
     std::string m_lastErrorText;

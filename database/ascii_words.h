@@ -37,4 +37,20 @@ inline QStringView Trimmed(QStringView text)
     return text.trimmed();
 }
 
+// Whether nothing but blanks and semicolons stands in [rest, end): after the
+// first statement SQLite parsed out of a text.
+template <typename Char>
+bool OnlyBlanks(const Char *rest, const Char *end)
+{
+    for (; rest && rest < end; ++rest) {
+        switch (*rest) {
+        case ' ': case '\t': case '\n': case '\r': case '\f': case '\v': case ';':
+            continue;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace database

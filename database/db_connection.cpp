@@ -258,9 +258,12 @@ bool DbConnection::IsOwnThread(ComError *error) const
     return false;
 }
 
-bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error)
+bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error,
+                           ResultRows *rows)
 {
     std::lock_guard lock(m_mutex);
+    if (rows)
+        rows->read = false;
     const bool counted = recordsAffected != nullptr;
     int uncounted = 0;
     if (!counted)
@@ -288,7 +291,7 @@ bool DbConnection::Execute(QSqlQuery &query, const QString &text, int *recordsAf
     if (m_groupCommit)
         BeforeStatement(kind);
     const bool ok = embedded ? ExecuteEmbedded(query, text, namesTemporaryTable, classified == StatementKind::Write,
-                                               recordsAffected, error)
+                                               recordsAffected, error, rows)
                              : ExecuteOdbc(query, text, recordsAffected, error);
     if (m_batchOpen && kind == StatementKind::Write)
         AfterWrite(ok, *error);
@@ -308,7 +311,7 @@ bool DbConnection::ExecuteOdbc(QSqlQuery &query, const QString &text, int *recor
 }
 
 bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, bool namesTemporaryTable, bool write,
-                                   int *recordsAffected, ComError *error)
+                                   int *recordsAffected, ComError *error, ResultRows *rows)
 {
     const SqliteStatement statement = SqliteDialect::Translate(text, namesTemporaryTable);
     QString failure;
@@ -327,6 +330,12 @@ bool DbConnection::ExecuteEmbedded(QSqlQuery &query, const QString &text, bool n
     case SqliteStatement::Kind::Query:
         if (write) {
             ok = m_writes.Run(SqliteHandle(), statement.sql, recordsAffected, &failure);
+            break;
+        }
+        if (sqlite3 *handle = rows ? SqliteHandle() : nullptr) {
+            ok = ReadEmbeddedRows(handle, statement.sql, *rows, &failure);
+            if (ok)
+                *recordsAffected = rows->hasColumns ? -1 : rows->changes;
             break;
         }
         ok = query.exec(statement.sql);

@@ -5,6 +5,7 @@
 // another thread opens a sibling connection (CADODatabase::OpenSibling).
 #include "database/com_error.h"
 #include "database/engine_settings.h"
+#include "database/result_rows.h"
 #include "database/sqlite_dialect.h"
 #include "database/statement_cache.h"
 
@@ -65,8 +66,10 @@ public:
     // have been made on Database(). `query` is active afterwards only for a
     // statement that returned a result set. `recordsAffected` null: the
     // caller does not ask how many rows changed (a kept live-room write,
-    // below, can only be kept then).
-    bool Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
+    // below, can only be kept then). With `rows`, the embedded engine reads
+    // a statement's rows into it (rows->read) and leaves `query` alone.
+    bool Execute(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error,
+                 ResultRows *rows = nullptr);
 
     // Group commit, for the server's own connection: every INSERT, UPDATE or
     // DELETE joins one transaction, begun by the first of them and committed
@@ -130,7 +133,7 @@ private:
     bool OpenOdbc(const std::string &connectionString, const std::string &user, const std::string &password,
                   ComError *error);
     bool ExecuteEmbedded(QSqlQuery &query, const QString &text, bool namesTemporaryTable, bool write,
-                         int *recordsAffected, ComError *error);
+                         int *recordsAffected, ComError *error, ResultRows *rows);
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;

@@ -1,5 +1,7 @@
 #include "database/statement_cache.h"
 
+#include "database/ascii_words.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -10,21 +12,6 @@ namespace {
 QString ErrorText(sqlite3 *handle)
 {
     return QString::fromUtf8(sqlite3_errmsg(handle));
-}
-
-// Whether nothing but blanks and semicolons follows the first statement.
-template <typename Char>
-bool OnlyBlanks(const Char *rest, const Char *end)
-{
-    for (; rest && rest < end; ++rest) {
-        switch (*rest) {
-        case ' ': case '\t': case '\n': case '\r': case '\f': case '\v': case ';':
-            continue;
-        default:
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace

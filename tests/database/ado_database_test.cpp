@@ -203,7 +203,7 @@ TEST_F(RecordsetTest, GbkTextRoundTripsAsUtf8InTheFile)
 class RowStorageProbe : public CADOMyRecordset {
 public:
     using CADOMyRecordset::CADOMyRecordset;
-    size_t HeldValues() const { return m_values.capacity(); }
+    size_t HeldValues() const { return m_result.values.capacity(); }
 };
 
 TEST_F(RecordsetTest, CloseGivesBackTheRowsOfALargeResult)
