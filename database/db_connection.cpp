@@ -240,7 +240,18 @@ bool DbConnection::IsOpen() const
     return m_open;
 }
 
+// Asked of the driver once per open: it is wanted for nearly every
+// statement.
 sqlite3 *DbConnection::SqliteHandle() const
+{
+    if (m_sqliteHandleGeneration == m_generation && m_db.isOpen())
+        return m_sqliteHandle;
+    m_sqliteHandle = DriverHandle();
+    m_sqliteHandleGeneration = m_generation;
+    return m_sqliteHandle;
+}
+
+sqlite3 *DbConnection::DriverHandle() const
 {
     const QVariant handle = m_db.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0)

@@ -137,6 +137,7 @@ private:
     bool ExecuteOdbc(QSqlQuery &query, const QString &text, int *recordsAffected, ComError *error);
     void UseDriver(const char *driver);
     sqlite3 *SqliteHandle() const;
+    sqlite3 *DriverHandle() const;
 
     // live_room_writes.cpp
     // Kept in slots used again datagram after datagram, so the texts are
@@ -169,6 +170,8 @@ private:
     bool m_open = false;
     QThread *m_thread = nullptr; // the one the connection was opened on
     unsigned m_generation = 0;
+    mutable sqlite3 *m_sqliteHandle = nullptr; // the driver's, of generation m_sqliteHandleGeneration
+    mutable unsigned m_sqliteHandleGeneration = ~0u;
     EngineSettings m_settings;
     QString m_directory; // embedded: the resolved folder of velto.db
     std::string m_user;

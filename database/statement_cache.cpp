@@ -28,19 +28,26 @@ void StatementCache::Clear()
     m_lastRecent = -1;
 }
 
-// The statements of a datagram come in the same order every time, so the
-// shape that came after the last one is tried first.
+// The statements of a datagram come in much the same order every time, so
+// the two shapes that came after the last one are tried first.
 sqlite3_stmt *StatementCache::Recent(const QString &sql)
 {
-    const int guess = m_lastRecent >= 0 ? m_recent[static_cast<size_t>(m_lastRecent)].next : -1;
-    if (guess >= 0) {
+    int guesses[2] = {-1, -1};
+    if (m_lastRecent >= 0) {
+        const RecentShape &last = m_recent[static_cast<size_t>(m_lastRecent)];
+        guesses[0] = last.next;
+        guesses[1] = last.otherNext;
+    }
+    for (const int guess : guesses) {
+        if (guess < 0)
+            continue;
         const RecentShape &recent = m_recent[static_cast<size_t>(guess)];
         if (SameShape(sql, recent.text, recent.shape, m_shape))
             return Use(guess);
     }
     for (int index = 0; index < m_recentCount; ++index) {
         const RecentShape &recent = m_recent[static_cast<size_t>(index)];
-        if (index != guess && SameShape(sql, recent.text, recent.shape, m_shape))
+        if (index != guesses[0] && index != guesses[1] && SameShape(sql, recent.text, recent.shape, m_shape))
             return Use(index);
     }
     return nullptr;
@@ -48,8 +55,13 @@ sqlite3_stmt *StatementCache::Recent(const QString &sql)
 
 sqlite3_stmt *StatementCache::Use(int index)
 {
-    if (m_lastRecent >= 0)
-        m_recent[static_cast<size_t>(m_lastRecent)].next = index;
+    if (m_lastRecent >= 0) {
+        RecentShape &last = m_recent[static_cast<size_t>(m_lastRecent)];
+        if (last.next != index) {
+            last.otherNext = last.next;
+            last.next = index;
+        }
+    }
     m_lastRecent = index;
     RecentShape &recent = m_recent[static_cast<size_t>(index)];
     recent.lastUse = ++m_uses;
@@ -75,6 +87,7 @@ void StatementCache::Remember(const QString &sql, sqlite3_stmt *statement)
     std::copy_n(m_shape.literals.begin(), m_shape.count, recent.shape.literals.begin());
     recent.statement = statement;
     recent.next = -1;
+    recent.otherNext = -1;
     Use(index);
 }
 

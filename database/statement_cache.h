@@ -50,7 +50,8 @@ private:
         QString text; // shared with the text it was first seen in
         StatementShape shape;
         sqlite3_stmt *statement = nullptr;
-        int next = -1; // the shape used after this one, last time
+        int next = -1;      // the shape used after this one, last time
+        int otherNext = -1; // the one used after it before that
         uint64_t lastUse = 0;
     };
 
