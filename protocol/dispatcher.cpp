@@ -16,11 +16,17 @@ void CKelvorDlg::OnUdpReceive()
 {
     if (!m_udpSocket)
         return;
-    uint32_t address = 0;
-    uint16_t port = 0;
-    const qint64 n = m_udpSocket->ReceiveFrom(m_recvBuf, kFrameBufferSize, address, port);
-    if (n >= 0)
-        HandleDatagram(static_cast<int>(n), address, port);
+    // A datagram too long to read is taken off the queue all the same: the
+    // next one is read.
+    for (int i = 0; i < CUdpSocket::kDatagramsPerNotice && m_udpSocket; ++i) {
+        uint32_t address = 0;
+        uint16_t port = 0;
+        const qint64 n = m_udpSocket->ReceiveFrom(m_recvBuf, kFrameBufferSize, address, port);
+        if (n == CUdpSocket::kNothingQueued)
+            break;
+        if (n >= 0)
+            HandleDatagram(static_cast<int>(n), address, port);
+    }
 }
 
 void CKelvorDlg::HandleDatagram(int length, uint32_t senderIp, uint16_t senderPort)

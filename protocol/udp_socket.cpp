@@ -91,10 +91,14 @@ int64_t CUdpSocket::KernelDrops() const
     return info[SK_MEMINFO_DROPS];
 }
 
-// Each notification reads one datagram. The notifier is level-triggered:
-// while datagrams remain queued the next pass of the event loop notifies
-// again, so none waits for a later arrival, and the idle pass comes only
-// after the burst.
+// Each notification reads the datagrams queued, up to kDatagramsPerNotice.
+// Every pass of the event loop costs a poll and the idle check's look at the
+// queue, several system calls that cost more than an unchanged report's
+// handling: a burst's queue is read without a pass for each datagram, while
+// timers and the other sockets still come in after every few dozen. The
+// notifier is level-triggered: while datagrams remain queued the next pass
+// notifies again, so none waits for a later arrival, and the idle pass comes
+// only after the burst.
 void CUdpSocket::OnReceive() { m_owner->OnUdpReceive(); }
 
 // The dispatcher's buffer has the byte for the terminating NUL.
@@ -111,6 +115,8 @@ qint64 CUdpSocket::ReceiveFrom(void *buffer, qint64 size, quint32 &address, quin
                                 MSG_DONTWAIT, reinterpret_cast<sockaddr *>(&from), &fromLength);
     if (n > size)
         std::memset(buffer, 0, static_cast<size_t>(size + 1));
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return kNothingQueued;
     if (n < 0 || n > size)
         return -1;
     address = from.sin_family == AF_INET ? ntohl(from.sin_addr.s_addr) : 0;

@@ -46,10 +46,13 @@ public:
     int64_t KernelDrops() const;
 
     // One datagram of at most size bytes into buffer, which holds size + 1
-    // bytes; -1 when none could be read, and for a datagram longer than size,
-    // which is taken off the socket and dropped. The sender's address (host
-    // order) and port are given back.
+    // bytes; kNothingQueued when none waits, -1 when the read failed and for
+    // a datagram longer than size, which is taken off the socket and dropped.
+    // The sender's address (host order) and port are given back.
+    static constexpr qint64 kNothingQueued = -2;
     qint64 ReceiveFrom(void *buffer, qint64 size, quint32 &address, quint16 &port);
+    // Datagrams one notification reads at most, while more are queued.
+    static constexpr int kDatagramsPerNotice = 32;
     // -1, and nothing sent, to address 0.0.0.0 or port 0, and when the
     // system refuses the datagram.
     qint64 SendTo(const void *data, qint64 size, quint16 port, quint32 address);
