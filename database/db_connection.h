@@ -196,7 +196,8 @@ private:
     // Embedded: the writes' prepared statements, of the connection's own
     // handle and of the live-room handle.
     StatementCache m_writes;
-    StatementCache m_liveRoomWrites;
+    StatementCache m_liveRoomWrites; // given the ## texts as written (RunWritten)
+    SqliteStatement m_liveRoomTranslated;
 };
 
 } // namespace database

@@ -73,13 +73,13 @@ sqlite3 *DbConnection::LiveRoomHandle(QString *failure)
     return m_liveRoomHandle;
 }
 
-// The texts that come here write a ## table, so they name one: Translate is
-// told so rather than search for it again.
+// The texts that come here write a ## table: the cache translates them
+// only where their shape is new.
 bool DbConnection::ExecuteLiveRoomWrite(const QString &text, int *recordsAffected, ComError *error)
 {
     QString failure;
     sqlite3 *handle = LiveRoomHandle(&failure);
-    if (!handle || !m_liveRoomWrites.Run(handle, SqliteDialect::Translate(text, true).sql, recordsAffected, &failure)) {
+    if (!handle || !m_liveRoomWrites.RunWritten(handle, text, m_liveRoomTranslated, recordsAffected, &failure)) {
         EmbeddedFailure(failure, error);
         return false;
     }
@@ -165,8 +165,7 @@ void DbConnection::RunTogether(sqlite3 *handle, std::vector<KeptWrite> &writes, 
     for (size_t at = 0; at < count; ++at) {
         KeptWrite &write = writes[at];
         failure.clear();
-        SqliteDialect::Translate(write.text, true, write.translated);
-        write.ran = m_liveRoomWrites.Run(handle, write.translated.sql, &changes, &failure);
+        write.ran = m_liveRoomWrites.RunWritten(handle, write.text, write.translated, &changes, &failure);
         if (write.ran)
             continue;
         if (together && sqlite3_get_autocommit(handle) != 0) {

@@ -1,6 +1,7 @@
 #include "database/statement_cache.h"
 
 #include "database/ascii_words.h"
+#include "database/sqlite_dialect.h"
 
 #include <sqlite3.h>
 
@@ -171,7 +172,86 @@ bool StatementCache::Run(sqlite3 *handle, const QString &sql, int *changes, QStr
             return RunAsItIs(handle, sql, changes, failure);
         Remember(sql, statement);
     }
-    EncodeTexts(sql);
+    return RunBound(handle, statement, sql, changes, failure);
+}
+
+bool StatementCache::RunWritten(sqlite3 *handle, const QString &written, SqliteStatement &translated, int *changes,
+                                QString *failure)
+{
+    *changes = 0;
+    if (sqlite3_stmt *statement = handle == m_handle ? Recent(written) : nullptr)
+        return RunBound(handle, statement, written, changes, failure);
+    SqliteDialect::Translate(written, true, translated);
+    const QString &sql = translated.sql;
+    sqlite3_stmt *statement = ShapeOf(sql, m_shape) ? Prepared(handle) : nullptr;
+    if (!statement)
+        return RunAsItIs(handle, sql, changes, failure);
+    // Not remembered by the translation: no text of written's kind would
+    // ever be held against it.
+    if (!PlaceInWritten(written, sql))
+        return RunBound(handle, statement, sql, changes, failure);
+    Remember(written, statement);
+    return RunBound(handle, statement, written, changes, failure);
+}
+
+// The shape's literals, found in `sql`, placed where they stand in `written`
+// when `sql` is `written` with each ## outside its quotes spelt tempdb.
+// (the translation of a write of global temporary tables). Then every other
+// text of written's shape translates to a text of sql's, its literals in the
+// same order: the ## of each stretch between two literals are renamed alike
+// whatever the literals are, as a lifted literal holds neither a # nor a
+// quote. Anything else and the shape is left as it was, false.
+bool StatementCache::PlaceInWritten(const QString &written, const QString &sql)
+{
+    const QLatin1String schema("tempdb.");
+    const QChar *from = written.constData();
+    const QChar *to = sql.constData();
+    const qsizetype fromSize = written.size();
+    const qsizetype toSize = sql.size();
+    std::array<qsizetype, StatementShape::kMaxLiterals> places{};
+    int next = 0;
+    bool quoted = false;
+    qsizetype w = 0, t = 0;
+    for (;;) {
+        if (next < m_shape.count && m_shape.literals[static_cast<size_t>(next)].at == t)
+            places[static_cast<size_t>(next++)] = w;
+        if (w == fromSize)
+            break;
+        if (!quoted && from[w] == u'#' && w + 1 < fromSize && from[w + 1] == u'#') {
+            if (toSize - t < schema.size() || QStringView(to + t, schema.size()) != schema)
+                return false;
+            t += schema.size();
+            w += 2;
+            continue;
+        }
+        if (from[w] == u'\'')
+            quoted = !quoted;
+        if (t == toSize || to[t] != from[w])
+            return false;
+        ++t;
+        ++w;
+    }
+    if (t != toSize || next != m_shape.count)
+        return false;
+    // A literal the renaming reached into (its quotes taken otherwise, as
+    // in a comment) is not there as it is.
+    for (int i = 0; i < m_shape.count; ++i) {
+        const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
+        const qsizetype place = places[static_cast<size_t>(i)];
+        if (place + literal.length > fromSize
+            || QStringView(from + place, literal.length) != QStringView(to + literal.at, literal.length))
+            return false;
+    }
+    for (int i = 0; i < m_shape.count; ++i)
+        m_shape.literals[static_cast<size_t>(i)].at = places[static_cast<size_t>(i)];
+    return true;
+}
+
+// `text` is the one m_shape's literals were found in.
+bool StatementCache::RunBound(sqlite3 *handle, sqlite3_stmt *statement, const QString &text, int *changes,
+                              QString *failure)
+{
+    EncodeTexts(text);
     size_t utf8At = 0;
     bool boundText = false;
     for (int i = 0; i < m_shape.count; ++i) {

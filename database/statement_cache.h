@@ -18,6 +18,8 @@ struct sqlite3_stmt;
 
 namespace database {
 
+struct SqliteStatement;
+
 class StatementCache {
 public:
     // More shapes than this and the cache starts again: the program has a
@@ -36,6 +38,13 @@ public:
     // whose shape SQLite will not prepare, runs as it is; a text of
     // several statements fails.
     bool Run(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
+    // Run for a write of global temporary tables as the program wrote it
+    // (SQL Server's names, ##NAME), translated into `translated` (its
+    // storage used again) only where its shape is new: a text of a shape
+    // seen before binds its values to that shape's statement as it stands.
+    // A cache is given either such texts or translated ones, never both.
+    bool RunWritten(sqlite3 *handle, const QString &written, SqliteStatement &translated, int *changes,
+                    QString *failure);
 
     // Finalizes every statement: before the handle closes, which it must
     // not outlive.
@@ -60,6 +69,8 @@ private:
     sqlite3_stmt *Use(int index);
     void Remember(const QString &sql, sqlite3_stmt *statement);
     static bool RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure);
+    bool RunBound(sqlite3 *handle, sqlite3_stmt *statement, const QString &text, int *changes, QString *failure);
+    bool PlaceInWritten(const QString &written, const QString &sql);
     static bool Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes, QString *failure);
     void EncodeTexts(const QString &sql);
 

@@ -2,6 +2,7 @@
 // runs as it is, and that a shaped statement leaves the database exactly as
 // its text would (checked against sqlite3_exec on a twin database).
 #include "database/db_connection.h"
+#include "database/sqlite_dialect.h"
 #include "database/statement_cache.h"
 #include "database_fixture.h"
 
@@ -228,6 +229,19 @@ protected:
         sqlite3_finalize(statement);
         return rows;
     }
+    static std::string TemporaryRows(sqlite3 *handle)
+    {
+        std::string rows;
+        sqlite3_stmt *statement = nullptr;
+        sqlite3_prepare_v2(handle,
+                           "select typeof(i)||':'||quote(i)||' '||typeof(s)||':'||quote(s)||' '||typeof(n)||':'||"
+                           "quote(n) from tempdb.w order by rowid",
+                           -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            rows += reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)) + std::string("\n");
+        sqlite3_finalize(statement);
+        return rows;
+    }
     // The text as Qt's driver runs it: UTF-16, parsed for this run.
     bool RunPlain(const QString &text)
     {
@@ -334,6 +348,75 @@ TEST_F(StatementCacheTest, TextsOfOneShapeShareOneStatement)
     EXPECT_LE(PreparedStatements(m_cached), StatementCache::kMaxShapes);
     m_cache.Clear();
     EXPECT_EQ(PreparedStatements(m_cached), 0);
+}
+
+// Writes of a global temporary table given as the program wrote them: the
+// cache translates a text only where its shape is new, and every text
+// leaves what its translation run as it is leaves.
+TEST_F(StatementCacheTest, WritesOfTemporaryTablesLeaveWhatTheirTranslationsLeave)
+{
+    for (sqlite3 *handle : {m_cached, m_plain})
+        ASSERT_EQ(sqlite3_exec(handle,
+                               "attach ':memory:' as tempdb; create table tempdb.w(i int, s varchar(20), n int)",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+    const char *const texts[] = {
+        "insert into ##w values(1, 'a', 1)",
+        "insert into ##w values(2, '##w', 2)",
+        "update ##w set n =5\r\nwhere i = 1 and s = 'a'\r\n",
+        "update ##w set n =6\r\nwhere i = 2 and s = '##w'\r\n",
+        "update ##w set n = (select count(*) from ##w where i = 2) where i = 1",
+        "update ##w set n = (select count(*) from ##w where i = 3) where i = 2",
+        // A quote in a comment: the renaming takes it for a literal's, and
+        // renames the ## of the literal after it.
+        "insert into ##w values(4, 'tempdb.', 4)",
+        "update ##w set n = 7 /* it's ##w */ where s = '##'",
+        "update ##w set n = 8 /* it's ##w */ where s = 'a'",
+        "insert into ##w values(3, 'it''s', 3)",
+        "insert into ##missing values(1)",
+    };
+    database::SqliteStatement translated;
+    for (const char *sql : texts) {
+        const QString text = QString::fromUtf8(sql);
+        int changes = -1;
+        QString failure;
+        const bool ok = m_cache.RunWritten(m_cached, text, translated, &changes, &failure);
+        const bool plainOk = RunPlain(database::SqliteDialect::Translate(text).sql);
+        EXPECT_EQ(ok, plainOk) << sql << ": " << failure.toStdString();
+        if (ok) {
+            EXPECT_EQ(changes, sqlite3_changes(m_plain)) << sql;
+        }
+        ASSERT_EQ(TemporaryRows(m_cached), TemporaryRows(m_plain)) << "after " << sql;
+    }
+    EXPECT_EQ(TemporaryRows(m_cached),
+              "integer:1 text:'a' integer:8\ninteger:2 text:'##w' integer:0\ninteger:4 text:'tempdb.' integer:7\n"
+              "integer:3 text:'it''s' integer:3\n");
+}
+
+TEST_F(StatementCacheTest, WritesOfTemporaryTablesOfOneShapeShareOneStatement)
+{
+    ASSERT_EQ(sqlite3_exec(m_cached, "attach ':memory:' as tempdb; create table tempdb.w(i int, s varchar(20))",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    database::SqliteStatement translated;
+    for (int room = 1; room <= 50; ++room) {
+        int changes = 0;
+        QString failure;
+        const QString text = QStringLiteral("insert into ##w(i, s) values(%1, 'room %1')").arg(room);
+        ASSERT_TRUE(m_cache.RunWritten(m_cached, text, translated, &changes, &failure)) << failure.toStdString();
+        EXPECT_EQ(changes, 1);
+    }
+    EXPECT_EQ(PreparedStatements(m_cached), 1);
+    // Translated once, for the first text.
+    EXPECT_EQ(translated.sql, QStringLiteral("insert into tempdb.w(i, s) values(1, 'room 1')"));
+    sqlite3_stmt *statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(m_cached, "select count(*), sum(i), max(s) from tempdb.w", -1, &statement, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(statement, 0), 50);
+    EXPECT_EQ(sqlite3_column_int(statement, 1), 50 * 51 / 2);
+    EXPECT_STREQ(reinterpret_cast<const char *>(sqlite3_column_text(statement, 2)), "room 9");
+    sqlite3_finalize(statement);
 }
 
 // The connection's handle closes for real: a prepared statement left behind

@@ -1,7 +1,10 @@
 // Any write text, then the same with other digits, through the statement
 // cache and, as they are, through sqlite3 on a twin database: both must
 // succeed or fail alike and leave the same rows. The first byte picks the
-// statement's opening words, the rest is the text after them.
+// statement's opening words, the rest is the text after them. A write of a
+// global temporary table (##w) goes to the cache as written and to sqlite3
+// as the dialect translates it.
+#include "database/sqlite_dialect.h"
 #include "database/statement_cache.h"
 
 #include <QByteArray>
@@ -15,7 +18,9 @@
 
 namespace {
 
-constexpr const char *kOpenings[] = {"insert into t", "update t set", "delete from t", "insert into u", ""};
+constexpr const char *kOpenings[] = {"insert into t", "update t set", "delete from t", "insert into u", "",
+                                     "insert into ##w", "update ##w set"};
+constexpr size_t kFirstWrittenOpening = 5;
 
 // Functions whose value differs from one call to the next.
 constexpr const char *kVolatile[] = {"random", "now", "current_", "changes", "last_insert"};
@@ -28,7 +33,10 @@ sqlite3 *Twin()
                  "create table t(i int primary key, s varchar(20), r real, n int default 7 check (n < 1000));"
                  "create table u(a int, b text unique);"
                  "insert into t values(1, 'a', 1.5, 1), (2, '2', null, 2), (3, 'c', 3, 3);"
-                 "insert into u values(1, 'x'), (2, 'y')",
+                 "insert into u values(1, 'x'), (2, 'y');"
+                 "attach ':memory:' as tempdb;"
+                 "create table tempdb.w(i int, s varchar(20), n int);"
+                 "insert into tempdb.w values(1, 'a', 1), (2, '##', 2)",
                  nullptr, nullptr, nullptr);
     // A bound on the work of one statement; the two sides count their
     // steps differently, so a statement stopped by it proves nothing.
@@ -43,7 +51,8 @@ std::string Rows(sqlite3 *handle)
     sqlite3_progress_handler(handle, 0, nullptr, nullptr);
     sqlite3_prepare_v2(handle,
                        "select typeof(i)||quote(i)||typeof(s)||quote(s)||quote(r)||quote(n) from t "
-                       "union all select quote(a)||quote(b) from u",
+                       "union all select quote(a)||quote(b) from u "
+                       "union all select quote(i)||quote(s)||quote(n) from tempdb.w",
                        -1, &statement, nullptr);
     while (sqlite3_step(statement) == SQLITE_ROW)
         rows += reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)) + std::string("|");
@@ -68,7 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size == 0)
         return 0;
-    const QString first = QString::fromLatin1(kOpenings[data[0] % std::size(kOpenings)])
+    const size_t opening = data[0] % std::size(kOpenings);
+    const bool written = opening >= kFirstWrittenOpening;
+    const QString first = QString::fromLatin1(kOpenings[opening])
                        + QString::fromUtf8(reinterpret_cast<const char *>(data + 1), static_cast<qsizetype>(size - 1));
     for (const char *name : kVolatile) {
         if (first.contains(QLatin1String(name), Qt::CaseInsensitive))
@@ -81,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool plainOk = false;
     {
         database::StatementCache cache;
+        database::SqliteStatement translated;
         int changes = 0;
         QString failure;
         // Twice: the second run finds the shape prepared, and is held against
@@ -92,8 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 c = c == QLatin1Char('9') ? QLatin1Char('0') : QChar(c.unicode() + 1);
         }
         for (int run = 0; run < 2 && compare; ++run) {
-            const QString &text = run == 0 ? first : next;
-            cachedOk = cache.Run(cached, text, &changes, &failure);
+            const QString &given = run == 0 ? first : next;
+            cachedOk = written ? cache.RunWritten(cached, given, translated, &changes, &failure)
+                               : cache.Run(cached, given, &changes, &failure);
+            const QString text = written ? database::SqliteDialect::Translate(given).sql : given;
             // As Qt's driver runs a text: UTF-16, parsed for this run.
             const auto *utf16 = reinterpret_cast<const char16_t *>(text.utf16());
             sqlite3_stmt *statement = nullptr;
