@@ -143,22 +143,9 @@ bool ReadEmbeddedRows(sqlite3 *handle, const QString &sql, ResultRows &rows, QSt
     rows.read = true;
     rows.hasColumns = false;
     rows.changes = 0;
-    // UTF-16 as it stands, as the driver hands SQLite every text.
-    const auto *text = reinterpret_cast<const char16_t *>(sql.utf16());
-    const char16_t *end = text + sql.size();
-    const char16_t *rest = nullptr;
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare16_v2(handle, text, static_cast<int>(sql.size() * static_cast<qsizetype>(sizeof(QChar))),
-                             &statement, reinterpret_cast<const void **>(&rest))
-        != SQLITE_OK) {
-        *failure = ErrorText(handle);
+    if (!PrepareOneStatement(handle, sql, &statement, failure))
         return false;
-    }
-    if (!OnlyBlanks(rest, end)) {
-        sqlite3_finalize(statement);
-        *failure = QStringLiteral("Unable to execute multiple statements at a time");
-        return false;
-    }
     const bool ok = !statement || Step(handle, statement, rows, failure);
     sqlite3_finalize(statement);
     if (!ok) {
@@ -166,6 +153,28 @@ bool ReadEmbeddedRows(sqlite3 *handle, const QString &sql, ResultRows &rows, QSt
         rows.rowCount = 0;
     }
     return ok;
+}
+
+bool PrepareOneStatement(sqlite3 *handle, const QString &sql, sqlite3_stmt **statement, QString *failure)
+{
+    // UTF-16 as it stands, as the driver hands SQLite every text.
+    const auto *text = reinterpret_cast<const char16_t *>(sql.utf16());
+    const char16_t *end = text + sql.size();
+    const char16_t *rest = nullptr;
+    *statement = nullptr;
+    if (sqlite3_prepare16_v2(handle, text, static_cast<int>(sql.size() * static_cast<qsizetype>(sizeof(QChar))),
+                             statement, reinterpret_cast<const void **>(&rest))
+        != SQLITE_OK) {
+        *failure = ErrorText(handle);
+        return false;
+    }
+    if (!OnlyBlanks(rest, end)) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+        *failure = QStringLiteral("Unable to execute multiple statements at a time");
+        return false;
+    }
+    return true;
 }
 
 } // namespace database

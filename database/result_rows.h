@@ -15,6 +15,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace database {
 
@@ -35,5 +36,10 @@ struct ResultRows {
 // read, rather than leaving a result cut short. `failure` gets the engine's
 // text.
 bool ReadEmbeddedRows(sqlite3 *handle, const QString &sql, ResultRows &rows, QString *failure);
+
+// Prepares the one statement of `sql` for a single run (null for a text of
+// none). A text of several statements is refused, as the driver refuses it:
+// a value that closed its quote early must not bring a statement of its own.
+bool PrepareOneStatement(sqlite3 *handle, const QString &sql, sqlite3_stmt **statement, QString *failure);
 
 } // namespace database

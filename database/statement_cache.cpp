@@ -1,6 +1,7 @@
 #include "database/statement_cache.h"
 
 #include "database/ascii_words.h"
+#include "database/result_rows.h"
 #include "database/sqlite_dialect.h"
 
 #include <sqlite3.h>
@@ -136,27 +137,12 @@ bool StatementCache::Step(sqlite3 *handle, sqlite3_stmt *statement, int *changes
     return ok;
 }
 
-// One statement, parsed for this run only. A text of several statements is
-// refused, as the engine's other path refuses it: a value that closed its
-// quote early must not bring a statement of its own.
+// One statement, parsed for this run only.
 bool StatementCache::RunAsItIs(sqlite3 *handle, const QString &sql, int *changes, QString *failure)
 {
-    // UTF-16 as it stands, as Qt's driver hands SQLite every other text.
-    const auto *text = reinterpret_cast<const char16_t *>(sql.utf16());
-    const char16_t *end = text + sql.size();
-    const char16_t *rest = nullptr;
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare16_v2(handle, text, static_cast<int>(sql.size() * static_cast<qsizetype>(sizeof(QChar))),
-                             &statement, reinterpret_cast<const void **>(&rest))
-        != SQLITE_OK) {
-        *failure = ErrorText(handle);
+    if (!PrepareOneStatement(handle, sql, &statement, failure))
         return false;
-    }
-    if (!OnlyBlanks(rest, end)) {
-        sqlite3_finalize(statement);
-        *failure = QStringLiteral("Unable to execute multiple statements at a time");
-        return false;
-    }
     const bool ok = !statement || Step(handle, statement, changes, failure);
     sqlite3_finalize(statement);
     return ok;

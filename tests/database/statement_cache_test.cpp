@@ -216,31 +216,26 @@ protected:
         sqlite3_open(QDir(Path()).filePath(QString::fromLatin1(name)).toUtf8().constData(), &handle);
         return handle;
     }
-    static std::string Rows(sqlite3 *handle)
+    // Each row of the query's one column, a line each.
+    static std::string Lines(sqlite3 *handle, const char *query)
     {
         std::string rows;
         sqlite3_stmt *statement = nullptr;
-        sqlite3_prepare_v2(handle,
-                           "select typeof(i)||':'||quote(i)||' '||typeof(s)||':'||quote(s)||' '||quote(r)||' '||"
-                           "quote(n) from t order by rowid",
-                           -1, &statement, nullptr);
+        sqlite3_prepare_v2(handle, query, -1, &statement, nullptr);
         while (sqlite3_step(statement) == SQLITE_ROW)
             rows += reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)) + std::string("\n");
         sqlite3_finalize(statement);
         return rows;
     }
+    static std::string Rows(sqlite3 *handle)
+    {
+        return Lines(handle, "select typeof(i)||':'||quote(i)||' '||typeof(s)||':'||quote(s)||' '||quote(r)||' '||"
+                             "quote(n) from t order by rowid");
+    }
     static std::string TemporaryRows(sqlite3 *handle)
     {
-        std::string rows;
-        sqlite3_stmt *statement = nullptr;
-        sqlite3_prepare_v2(handle,
-                           "select typeof(i)||':'||quote(i)||' '||typeof(s)||':'||quote(s)||' '||typeof(n)||':'||"
-                           "quote(n) from tempdb.w order by rowid",
-                           -1, &statement, nullptr);
-        while (sqlite3_step(statement) == SQLITE_ROW)
-            rows += reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)) + std::string("\n");
-        sqlite3_finalize(statement);
-        return rows;
+        return Lines(handle, "select typeof(i)||':'||quote(i)||' '||typeof(s)||':'||quote(s)||' '||typeof(n)||':'||"
+                             "quote(n) from tempdb.w order by rowid");
     }
     // The text as Qt's driver runs it: UTF-16, parsed for this run.
     bool RunPlain(const QString &text)
