@@ -204,8 +204,8 @@ void CKelvorDlg::HandleQueuedDatagrams()
             AddLog(m_logText);
             break;
         }
-        OnUdpReceive();
-        ++handled;
+        // One at a time: the deadline is looked at between any two.
+        handled += ReceiveDatagrams(1);
     }
     m_db.CommitBatch();
 }

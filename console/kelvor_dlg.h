@@ -164,6 +164,9 @@ public:
     uint16_t UdpPort() const;
     uint16_t PmsListenerPort(int index) const;
     void OnUdpReceive();
+    // Reads and handles up to `most` queued datagrams; how many it took off
+    // the queue.
+    int ReceiveDatagrams(int most);
     // The dispatcher's work on the datagram of length bytes that has just
     // been read into m_recvBuf.
     void HandleDatagram(int length, uint32_t senderIp, uint16_t senderPort);

@@ -182,11 +182,12 @@ bool StatementCache::RunWritten(sqlite3 *handle, const QString &written, SqliteS
 
 // The shape's literals, found in `sql`, placed where they stand in `written`
 // when `sql` is `written` with each ## outside its quotes spelt tempdb.
-// (the translation of a write of global temporary tables). Then every other
-// text of written's shape translates to a text of sql's, its literals in the
-// same order: the ## of each stretch between two literals are renamed alike
-// whatever the literals are, as a lifted literal holds neither a # nor a
-// quote. Anything else and the shape is left as it was, false.
+// (the translation of a write of global temporary tables), and its only
+// quotes are those of the lifted text values. Then every other text of
+// written's shape translates to a text of sql's, its literals in the same
+// order: the ## of each stretch between two literals are renamed alike
+// whatever the literals are, and a value's ## stay as they are. Anything
+// else and the shape is left as it was, false.
 bool StatementCache::PlaceInWritten(const QString &written, const QString &sql)
 {
     const QLatin1String schema("tempdb.");
@@ -219,15 +220,30 @@ bool StatementCache::PlaceInWritten(const QString &written, const QString &sql)
     }
     if (t != toSize || next != m_shape.count)
         return false;
-    // A literal the renaming reached into (its quotes taken otherwise, as
-    // in a comment) is not there as it is.
+    // The renaming tells a value's quotes by counting them, as the shape
+    // does not: a quote anywhere else (in a comment, a quoted name, a value
+    // left in the text) would have it take a stretch for a value, or a later
+    // text's value for a stretch. So every quote must be one of a lifted
+    // value's two, and every value there as it is.
+    qsizetype quotes = 0;
+    for (qsizetype at = 0; at < fromSize; ++at)
+        quotes += from[at] == u'\'';
+    int texts = 0;
     for (int i = 0; i < m_shape.count; ++i) {
         const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
         const qsizetype place = places[static_cast<size_t>(i)];
         if (place + literal.length > fromSize
             || QStringView(from + place, literal.length) != QStringView(to + literal.at, literal.length))
             return false;
+        if (literal.kind != StatementShape::Literal::Kind::Text)
+            continue;
+        if (place == 0 || from[place - 1] != u'\'' || place + literal.length == fromSize
+            || from[place + literal.length] != u'\'')
+            return false;
+        ++texts;
     }
+    if (quotes != 2 * texts)
+        return false;
     for (int i = 0; i < m_shape.count; ++i)
         m_shape.literals[static_cast<size_t>(i)].at = places[static_cast<size_t>(i)];
     return true;

@@ -42,7 +42,8 @@ public:
     // (SQL Server's names, ##NAME), translated into `translated` (its
     // storage used again) only where its shape is new: a text of a shape
     // seen before binds its values to that shape's statement as it stands.
-    // A cache is given either such texts or translated ones, never both.
+    // Run is then given no text that names a ## table: it could be held
+    // against a written text's shape.
     bool RunWritten(sqlite3 *handle, const QString &written, SqliteStatement &translated, int *changes,
                     QString *failure);
 

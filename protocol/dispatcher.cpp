@@ -14,19 +14,25 @@
 
 void CKelvorDlg::OnUdpReceive()
 {
-    if (!m_udpSocket)
-        return;
-    // A datagram too long to read is taken off the queue all the same: the
-    // next one is read.
-    for (int i = 0; i < CUdpSocket::kDatagramsPerNotice && m_udpSocket; ++i) {
+    ReceiveDatagrams(CUdpSocket::kDatagramsPerNotice);
+}
+
+// A datagram too long to read is taken off the queue all the same: the next
+// one is read.
+int CKelvorDlg::ReceiveDatagrams(int most)
+{
+    int taken = 0;
+    while (taken < most && m_udpSocket) {
         uint32_t address = 0;
         uint16_t port = 0;
         const qint64 n = m_udpSocket->ReceiveFrom(m_recvBuf, kFrameBufferSize, address, port);
         if (n == CUdpSocket::kNothingQueued)
             break;
+        ++taken;
         if (n >= 0)
             HandleDatagram(static_cast<int>(n), address, port);
     }
+    return taken;
 }
 
 void CKelvorDlg::HandleDatagram(int length, uint32_t senderIp, uint16_t senderPort)

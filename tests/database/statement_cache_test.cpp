@@ -367,6 +367,12 @@ TEST_F(StatementCacheTest, WritesOfTemporaryTablesLeaveWhatTheirTranslationsLeav
         "insert into ##w values(4, 'tempdb.', 4)",
         "update ##w set n = 7 /* it's ##w */ where s = '##'",
         "update ##w set n = 8 /* it's ##w */ where s = 'a'",
+        // The same, a value without ## first: the next text's ## value must
+        // not be taken as written.
+        "update ##w set n = 9 /* it's */ , s = 'a' where i = 1",
+        "update ##w set n = 10 /* it's */ , s = '##b' where i = 1",
+        "update ##w set \"it's\" = 1, s = 'c' where i = 2",
+        "update ##w set \"it's\" = 1, s = '##d' where i = 2",
         "insert into ##w values(3, 'it''s', 3)",
         "insert into ##missing values(1)",
     };
@@ -384,7 +390,7 @@ TEST_F(StatementCacheTest, WritesOfTemporaryTablesLeaveWhatTheirTranslationsLeav
         ASSERT_EQ(TemporaryRows(m_cached), TemporaryRows(m_plain)) << "after " << sql;
     }
     EXPECT_EQ(TemporaryRows(m_cached),
-              "integer:1 text:'a' integer:8\ninteger:2 text:'##w' integer:0\ninteger:4 text:'tempdb.' integer:7\n"
+              "integer:1 text:'tempdb.b' integer:10\ninteger:2 text:'##w' integer:0\ninteger:4 text:'tempdb.' integer:7\n"
               "integer:3 text:'it''s' integer:3\n");
 }
 
