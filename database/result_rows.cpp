@@ -1,6 +1,7 @@
 #include "database/result_rows.h"
 
 #include "database/ascii_words.h"
+#include "database/sqlite_dialect.h"
 
 #include <QSqlField>
 #include <sqlite3.h>
@@ -37,8 +38,7 @@ QMetaType::Type ColumnType(const char *declared, int firstRowClass)
         if (IsWord(name, "blob"))
             return QMetaType::QByteArray;
         // SQL Server's bit: stored as an integer and read as T or F.
-        if (IsWord(name, "boolean") || IsWord(name, "bool")
-            || IsWord(QString(name).remove(QLatin1Char('[')).remove(QLatin1Char(']')).trimmed(), "bit"))
+        if (IsWord(name, "boolean") || IsWord(name, "bool") || SqliteDialect::DeclaredBit(declared))
             return QMetaType::Bool;
         return QMetaType::QString;
     }

@@ -487,6 +487,12 @@ bool SqliteDialect::PrepareConnection(sqlite3 *handle, const QString &directory,
     return true;
 }
 
+bool SqliteDialect::DeclaredBit(const char *declared)
+{
+    return declared && QString::fromUtf8(declared).remove(QLatin1Char('[')).remove(QLatin1Char(']')).trimmed()
+                               .compare(QLatin1String("bit"), Qt::CaseInsensitive) == 0;
+}
+
 void SqliteDialect::TypeBitColumns(const QSqlQuery &query, QSqlRecord &columns)
 {
     const QVariant handle = query.result() ? query.result()->handle() : QVariant();
@@ -497,9 +503,7 @@ void SqliteDialect::TypeBitColumns(const QSqlQuery &query, QSqlRecord &columns)
         return;
     const int count = std::min(columns.count(), sqlite3_column_count(statement));
     for (int column = 0; column < count; ++column) {
-        const char *declared = sqlite3_column_decltype(statement, column);
-        if (!declared || QString::fromUtf8(declared).remove(QLatin1Char('[')).remove(QLatin1Char(']')).trimmed()
-                             .compare(QLatin1String("bit"), Qt::CaseInsensitive) != 0)
+        if (!DeclaredBit(sqlite3_column_decltype(statement, column)))
             continue;
         QSqlField field = columns.field(column);
         field.setMetaType(QMetaType(QMetaType::Bool));

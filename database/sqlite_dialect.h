@@ -62,6 +62,9 @@ public:
     // `query`'s result that are declared bit get the boolean type in
     // `columns`. Results of another driver are left alone.
     static void TypeBitColumns(const QSqlQuery &query, QSqlRecord &columns);
+    // Whether a column's declared type (SQLite's text of it; null for none)
+    // is bit, [bit] included.
+    static bool DeclaredBit(const char *declared);
 
     // A consistent copy of a live database file into `target` (replaced).
     static bool Backup(const QString &databaseFile, const QString &target, QString *error);

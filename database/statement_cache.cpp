@@ -198,6 +198,7 @@ bool StatementCache::PlaceInWritten(const QString &written, const QString &sql)
     std::array<qsizetype, StatementShape::kMaxLiterals> places{};
     int next = 0;
     bool quoted = false;
+    qsizetype quotes = 0;
     qsizetype w = 0, t = 0;
     for (;;) {
         if (next < m_shape.count && m_shape.literals[static_cast<size_t>(next)].at == t)
@@ -211,8 +212,10 @@ bool StatementCache::PlaceInWritten(const QString &written, const QString &sql)
             w += 2;
             continue;
         }
-        if (from[w] == u'\'')
+        if (from[w] == u'\'') {
             quoted = !quoted;
+            ++quotes;
+        }
         if (t == toSize || to[t] != from[w])
             return false;
         ++t;
@@ -225,9 +228,6 @@ bool StatementCache::PlaceInWritten(const QString &written, const QString &sql)
     // left in the text) would have it take a stretch for a value, or a later
     // text's value for a stretch. So every quote must be one of a lifted
     // value's two, and every value there as it is.
-    qsizetype quotes = 0;
-    for (qsizetype at = 0; at < fromSize; ++at)
-        quotes += from[at] == u'\'';
     int texts = 0;
     for (int i = 0; i < m_shape.count; ++i) {
         const StatementShape::Literal &literal = m_shape.literals[static_cast<size_t>(i)];
