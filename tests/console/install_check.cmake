@@ -52,6 +52,33 @@ foreach(line
     message(FATAL_ERROR "${unit} lacks the line \"${line}\":\n${text}")
   endif()
 endforeach()
+# The data (the staff's passwords among it) is the service's own and its
+# group's, and the service is confined to what a UDP and TCP server with
+# files only in its data directory needs.
+foreach(line
+    "UMask=0027"
+    "StateDirectoryMode=0750"
+    "PrivateDevices=yes"
+    "ProtectKernelTunables=yes"
+    "ProtectKernelModules=yes"
+    "ProtectKernelLogs=yes"
+    "ProtectControlGroups=yes"
+    "ProtectClock=yes"
+    "ProtectHostname=yes"
+    "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX AF_NETLINK"
+    "RestrictNamespaces=yes"
+    "RestrictRealtime=yes"
+    "RestrictSUIDSGID=yes"
+    "LockPersonality=yes"
+    "MemoryDenyWriteExecute=yes"
+    "SystemCallFilter=@system-service"
+    "SystemCallArchitectures=native"
+    "CapabilityBoundingSet=")
+  string(FIND "${text}\n" "\n${line}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${unit} lacks the line \"${line}\":\n${text}")
+  endif()
+endforeach()
 if(text MATCHES "@[A-Z_]+@")
   message(FATAL_ERROR "${unit} keeps a placeholder: ${CMAKE_MATCH_0}")
 endif()
@@ -65,6 +92,15 @@ if(SYSTEMD_ANALYZE)
                   OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0 OR NOT output STREQUAL "")
     message(FATAL_ERROR "systemd-analyze verify ${unit} (${result}):\n${output}")
+  endif()
+  execute_process(COMMAND "${SYSTEMD_ANALYZE}" security --offline=true "${unit}" RESULT_VARIABLE result
+                  OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT output MATCHES "Overall exposure level for [^:]*: ([0-9]+\\.[0-9])")
+    message(FATAL_ERROR "systemd-analyze security --offline=true ${unit} gave no exposure (${result}):\n${output}")
+  endif()
+  set(exposure "${CMAKE_MATCH_1}")
+  if(exposure GREATER 3.5)
+    message(FATAL_ERROR "${unit}: exposure ${exposure} (at most 3.5):\n${output}")
   endif()
 endif()
 
@@ -82,7 +118,8 @@ foreach(case new lost)
   if(case STREQUAL lost)
     file(WRITE "${data}/velto.bak" "the hotel's own backup")
   endif()
-  execute_process(COMMAND /bin/sh -c "${step}" WORKING_DIRECTORY "${data}" RESULT_VARIABLE result
+  # With the unit's UMask, as systemd runs it.
+  execute_process(COMMAND /bin/sh -c "umask 0027 && ${step}" WORKING_DIRECTORY "${data}" RESULT_VARIABLE result
                   OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "ExecStartPre failed in a ${case} data directory (${result}):\n${output}")
@@ -93,6 +130,10 @@ foreach(case new lost)
                       RESULT_VARIABLE differs)
       if(differs)
         message(FATAL_ERROR "a new data directory did not get the seed as ${name}")
+      endif()
+      execute_process(COMMAND stat -c %a "${data}/${name}" OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+      if(NOT mode STREQUAL "640")
+        message(FATAL_ERROR "the first-start step made ${name} with mode ${mode}, not 640")
       endif()
     endforeach()
   else()
