@@ -112,6 +112,10 @@ CKelvorDlg::Bringup CKelvorDlg::BringUpDatabase()
         platform::WriteErrorLine("kelvor-server: the database did not open", m_db.GetErrorDescription());
         platform::MessageBox("数据库服务器无响应，请检查SQLServer服务器是否就绪。");
         return Bringup::Closed;
+    case database::kErrLoginGivenUp:
+        // A shutdown signal came during the login: start-up ends, and the
+        // shutdown follows at once.
+        return Bringup::Failed;
     case database::kErrLoginRefused:
         platform::WriteErrorLine("kelvor-server: the database login was refused", m_db.GetErrorDescription());
         return RunRepairPath() ? (m_db.IsOpen() ? Bringup::Open : Bringup::Closed) : Bringup::Failed;
@@ -132,6 +136,10 @@ bool CKelvorDlg::RunRepairPath()
         return false;
     const std::string adminLogin = "Driver={SQL Server};Server=127.0.0.1;Uid=sa;Pwd=" + ConnectionValue(password) + ";";
     if (!m_db.Open(adminLogin, "", "")) {
+        if (m_db.GetLastError() == database::kErrLoginGivenUp) {
+            ForgetAdminLogin();
+            return false;
+        }
         platform::WriteErrorLine("kelvor-server: the administrator login failed", m_db.GetErrorDescription());
         platform::MessageBox("数据库sa用户登录失败！无法创建数据库");
         ForgetAdminLogin();

@@ -44,6 +44,12 @@ bool CKelvorDlg::OnInitDialog()
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CKelvorDlg::ContinueModal);
     InitSockets();
+    // Nobody sees the box without a display, and a server without its UDP
+    // socket serves no room unit and no workstation: start-up stops here and
+    // the mode stays NotStarted, so the run can end as a failed one that a
+    // service manager starts again.
+    if (!m_udpSocket && m_udpRequired)
+        return true;
     LogReceiveBuffer();
     const Bringup db = BringUpDatabase();
     if (db == Bringup::Failed) {

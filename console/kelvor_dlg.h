@@ -97,6 +97,10 @@ public:
     // The server's part of the window's initialisation: sockets, settings,
     // database, hotel, live-room table, timers. Always true.
     bool OnInitDialog();
+    // Set without a display: a start whose UDP socket cannot be made ends
+    // after the sockets, in mode NotStarted (the desktop shows the box and
+    // runs on).
+    bool m_udpRequired = false;
     void InitSockets();
     // Handles the datagrams already queued and commits, then stops the
     // poller, the timers and everything ShutdownServer frees. Runs once; the

@@ -58,5 +58,5 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
     CKelvorApp theApp;
     theApp.InitInstance();
-    return 0;
+    return theApp.ExitCode();
 }

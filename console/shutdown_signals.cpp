@@ -94,6 +94,14 @@ const char *ShutdownSignals::Name(int signalNumber)
     }
 }
 
+int ShutdownSignals::TakePending()
+{
+    if (m_fds[0] < 0)
+        return 0;
+    unsigned char received = 0;
+    return ::read(m_fds[0], &received, 1) == 1 ? received : 0;
+}
+
 void ShutdownSignals::ReadPending()
 {
     unsigned char received[16];

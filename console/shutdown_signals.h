@@ -22,6 +22,12 @@ public:
     // before this is held and delivered by the first event loop after it.
     void Enable();
     bool IsInstalled() const { return m_installed; }
+    // Readable from the moment a signal has come until it is read: a wait
+    // that cannot run the event loop (a database login) watches it.
+    int WatchFd() const { return m_fds[0]; }
+    // The first signal that came and was not delivered yet, read here
+    // instead; 0 when none.
+    int TakePending();
 
     // "SIGTERM", "SIGINT", "SIGHUP"; "signal" for any other.
     static const char *Name(int signalNumber);

@@ -50,6 +50,8 @@ void CADODatabase::Fail(const database::ComError &error)
     m_lastErrorText = "Connection String = " + m_connectionString + "\n" + FormatComError("CADODataBase", error);
 }
 
+void CADODatabase::SetLoginGiveUp(int fd) { m_connection->SetLoginGiveUp(fd); }
+
 bool CADODatabase::IsOpen() const
 {
     return m_connection && m_connection->IsOpen();

@@ -34,6 +34,9 @@ public:
 
     bool IsOpen() const;
     void Close();
+    // The login waits of Open end at once when `fd` becomes readable
+    // (DbConnection::SetLoginGiveUp); GetLastError is then kErrLoginGivenUp.
+    void SetLoginGiveUp(int fd);
 
     // Group commit of the writes between two idle moments (DbConnection):
     // turned on for the server's own connection, committed by CommitBatch at

@@ -9,6 +9,8 @@ std::string CodeMeaning(uint32_t code)
     char text[64];
     if (code == kErrServerNotAnswering)
         return "Unspecified error";
+    if (code == kErrLoginGivenUp)
+        return "Operation aborted";
     if (code >= 0x80040200 && code <= 0x8004FFFF) {
         std::snprintf(text, sizeof text, "IDispatch error #%u", static_cast<unsigned>(code - 0x80040200));
         return text;

@@ -9,6 +9,7 @@ namespace database {
 
 constexpr uint32_t kErrServerNotAnswering = 0x80004005; // E_FAIL
 constexpr uint32_t kErrLoginRefused = 0x80040E4D;       // DB_SEC_E_AUTH_FAILED
+constexpr uint32_t kErrLoginGivenUp = 0x80004004;       // E_ABORT: the wait was ended from outside
 constexpr uint32_t kErrInCommand = 0x80040E14;          // DB_E_ERRORSINCOMMAND
 constexpr uint32_t kErrItemNotFound = 0x800A0CC1;       // adErrItemNotFound
 constexpr uint32_t kErrNoCurrentRecord = 0x800A0BCD;    // adErrNoCurrentRecord

@@ -191,7 +191,12 @@ bool DbConnection::OpenOdbc(const std::string &connectionString, const std::stri
     // failure keeps its SQLSTATE.
     const int timeout = m_settings.loginTimeoutSeconds;
     const std::chrono::seconds deadline = std::chrono::seconds(timeout) + kLoginGrace;
-    const OdbcLogin tried = TryOdbcLogin(login.toStdString(), timeout, deadline);
+    const OdbcLogin tried = TryOdbcLogin(login.toStdString(), timeout, deadline, m_loginGiveUpFd);
+    if (tried.outcome == OdbcLogin::Outcome::GivenUp) {
+        error->code = kErrLoginGivenUp;
+        error->description = "the login was given up: the server is stopping";
+        return false;
+    }
     if (tried.outcome == OdbcLogin::Outcome::NoAnswer) {
         error->code = kErrServerNotAnswering;
         error->description = "SQL Server did not answer the login within " + std::to_string(deadline.count()) +

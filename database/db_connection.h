@@ -58,6 +58,10 @@ public:
               const std::string &password, ComError *error);
     void Close();
     bool IsOpen() const;
+    // An ODBC login waits on its own thread (odbc_login.h); the wait is
+    // given up (kErrLoginGivenUp) as soon as `fd` is readable: the server's
+    // shutdown signals. -1: no such end.
+    void SetLoginGiveUp(int fd) { m_loginGiveUpFd = fd; }
 
     // False, with the reason, on any thread but the one that opened it.
     bool IsOwnThread(ComError *error) const;
@@ -177,6 +181,7 @@ private:
     std::string m_user;
     std::string m_password;
     std::string m_connectionString;
+    int m_loginGiveUpFd = -1;
 
     bool m_groupCommit = false;
     bool m_transaction = false;          // BeginTransaction's, open

@@ -1,11 +1,15 @@
 #include "database/odbc_login.h"
 
-#include <condition_variable>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
-#include <mutex>
+#include <poll.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <thread>
+#include <unistd.h>
 
 namespace database {
 namespace {
@@ -60,41 +64,76 @@ OdbcLogin LoginOnce(const std::string &connectionString, int loginTimeoutSeconds
 }
 
 // What the login thread and the one waiting for it share; whichever ends
-// last frees it.
+// last frees it. The thread writes one byte to `ended` once `login` is set,
+// so the wait can watch it beside the caller's descriptor.
 struct Pending {
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
-    OdbcLogin login;
+    OdbcLogin login; // the thread's until it has written to `ended`
+    int ended[2] = {-1, -1}; // [0] watched by the waiter, [1] written by the thread
+    ~Pending()
+    {
+        for (int fd : ended)
+            if (fd >= 0)
+                ::close(fd);
+    }
 };
+
+bool Readable(const pollfd &watched) { return (watched.revents & (POLLIN | POLLHUP | POLLERR)) != 0; }
 
 } // namespace
 
 OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeconds,
-                       std::chrono::milliseconds deadline)
+                       std::chrono::milliseconds deadline, int giveUpFd)
 {
     auto pending = std::make_shared<Pending>();
+    if (::pipe2(pending->ended, O_CLOEXEC) != 0) {
+        OdbcLogin failed;
+        failed.outcome = OdbcLogin::Outcome::Failed;
+        failed.diagnostics.push_back({"HY001", 0, std::string("no pipe for the login thread: ") + std::strerror(errno)});
+        return failed;
+    }
     std::thread worker([pending, connectionString, loginTimeoutSeconds] {
-        OdbcLogin login = LoginOnce(connectionString, loginTimeoutSeconds);
-        std::lock_guard lock(pending->mutex);
-        pending->login = std::move(login);
-        pending->done = true;
-        pending->ended.notify_all();
+        pending->login = LoginOnce(connectionString, loginTimeoutSeconds);
+        const char done = 1;
+        while (::write(pending->ended[1], &done, 1) < 0 && errno == EINTR) {
+        }
     });
-    std::unique_lock lock(pending->mutex);
-    if (!pending->ended.wait_for(lock, deadline, [&] { return pending->done; })) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    pollfd watched[2] = {{pending->ended[0], POLLIN, 0}, {giveUpFd, POLLIN, 0}};
+    const nfds_t count = giveUpFd >= 0 ? 2 : 1;
+    OdbcLogin::Outcome abandoned = OdbcLogin::Outcome::NoAnswer;
+    bool ended = false;
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        // A shutdown signal's handler interrupts the poll; its descriptor
+        // is readable by then, and the next pass sees it.
+        const int ready = ::poll(watched, count, static_cast<int>(std::min<long long>(left.count(), 60000)));
+        if (ready < 0 && errno != EINTR)
+            break; // no way left to wait: as a login that did not answer
+        if (ready <= 0)
+            continue;
+        if (Readable(watched[0])) {
+            ended = true;
+            break;
+        }
+        if (count == 2 && Readable(watched[1])) {
+            abandoned = OdbcLogin::Outcome::GivenUp;
+            break;
+        }
+    }
+    if (!ended) {
         // A driver that never gives up keeps its thread; the process must
         // not wait for it.
-        lock.unlock();
         worker.detach();
-        return OdbcLogin{};
+        OdbcLogin login;
+        login.outcome = abandoned;
+        return login;
     }
     // The thread has only to end: joined, it leaves nothing of the driver's
     // (its thread-local state) behind.
-    OdbcLogin login = std::move(pending->login);
-    lock.unlock();
     worker.join();
-    return login;
+    return std::move(pending->login);
 }
 
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics)

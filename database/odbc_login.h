@@ -4,7 +4,8 @@
 // even when the driver does not (FreeTDS, left to pick its protocol version,
 // retries a server that accepts and never answers for ever, whatever its
 // login time-out). The driver's diagnostics come back with their SQLSTATE,
-// which QODBC does not keep.
+// which QODBC does not keep. A wait can also be given up from outside: the
+// server's shutdown signals end it at once.
 #include <chrono>
 #include <string>
 #include <vector>
@@ -18,16 +19,18 @@ struct OdbcDiagnostic {
 };
 
 struct OdbcLogin {
-    enum class Outcome { Connected, Failed, NoAnswer };
+    enum class Outcome { Connected, Failed, NoAnswer, GivenUp };
     Outcome outcome = Outcome::NoAnswer;
     std::vector<OdbcDiagnostic> diagnostics; // those of a failed login, in order
 };
 
 // Connects once with the connection string (UTF-8) and the login time-out
-// set, then disconnects. NoAnswer when `deadline` passes first; that login
-// is left to end on its own thread, with its own handles.
+// set, then disconnects. NoAnswer when `deadline` passes first; GivenUp as
+// soon as `giveUpFd` (when not -1) is readable, which is only looked at, not
+// read. Either way that login is left to end on its own thread, with its own
+// handles.
 OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeconds,
-                       std::chrono::milliseconds deadline);
+                       std::chrono::milliseconds deadline, int giveUpFd = -1);
 
 // "[08S01] (20009) text; [08001] text": each distinct diagnostic once.
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics);

@@ -31,6 +31,10 @@ bool CKelvorApp::InitInstance()
 
     CKelvorDlg server;
     server.m_logToStderr = headless;
+    server.m_udpRequired = headless;
+    // A database login cannot run the event loop while it waits; a signal
+    // ends that wait at once.
+    server.m_db.SetLoginGiveUp(shutdownSignals.WatchFd());
     CKelvorWindow window(&server);
     server.m_askAdminPassword = [&window](std::string &password) {
         if (!HasInteractiveDisplay()) {
@@ -41,6 +45,22 @@ bool CKelvorApp::InitInstance()
         return AskAdminPassword(&window, password);
     };
     window.OnInitDialog();
+    if (server.Mode() == StartMode::NotStarted) {
+        platform::WriteStderrLine("kelvor-server: no room unit and no workstation can reach a server without UDP port " +
+                                  std::to_string(ServerPorts{}.serverUdp) + "; this one exits with status 1");
+        m_exitCode = 1;
+        window.OnDestroy();
+        return false;
+    }
+    // A signal during start-up: the shutdown follows at once, and no start-up
+    // line tells of a server that is already stopping.
+    if (const int signalNumber = shutdownSignals.TakePending()) {
+        if (headless)
+            platform::WriteStderrLine(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
+                                      " received, shutting down");
+        window.OnDestroy();
+        return false;
+    }
     if (headless)
         platform::WriteStderrLine(server.StartupSummary());
     // SIGTERM, SIGINT and SIGHUP end the run exactly as "Exit..." does.

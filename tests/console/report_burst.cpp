@@ -6,17 +6,17 @@
 //   kelvor_report_burst <port> <floors> <rooms per floor> <server pid>
 // It prints "sent <n> dropped <k>": k is what the kernel dropped for full
 // receive buffers in that namespace meanwhile (RcvbufErrors of /proc/net/snmp).
+#include "support/loopback.h"
+
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <string>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -42,16 +42,6 @@ long RcvbufErrors()
         if (name == "RcvbufErrors")
             return std::stol(value);
     return -1;
-}
-
-bool LoopbackUp(int fd)
-{
-    ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    if (::ioctl(fd, SIOCGIFFLAGS, &request) != 0)
-        return false;
-    request.ifr_flags |= IFF_UP;
-    return ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
 }
 
 // A full report whose stored fields are a new room's, with the door open.

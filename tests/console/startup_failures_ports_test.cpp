@@ -1,7 +1,8 @@
 // Start-up failures told with their cause on stderr, beside the boxes and
 // modes start-up has always had: the embedded database that did not open
 // (with the file and SQLite's reason), a missing velto.db, and a settings
-// file that cannot be written.
+// file that cannot be written; and a headless start without its UDP port,
+// which ends as failed.
 #include "support/server_fixture.h"
 #include "support/server_process.h"
 #include "support/stderr_capture.h"
@@ -147,9 +148,8 @@ TEST_F(SettingsFailureTest, SettingsThatCannotBeWrittenAreNamed)
         << err;
 }
 
-// The read-only folder once more, as the real executable in a user namespace
-// that maps no user, where root too is refused the write.
-class ReadOnlyDirectoryProcessTest : public TempDirTest {
+// The real executable, headless, in a network namespace of its own.
+class StartFailureProcessTest : public TempDirTest {
 protected:
     void TearDown() override
     {
@@ -162,7 +162,9 @@ protected:
     QProcess m_process;
 };
 
-TEST_F(ReadOnlyDirectoryProcessTest, ReadOnlyDirectoryIsNamed)
+// The read-only folder once more, in a user namespace that maps no user,
+// where root too is refused the write.
+TEST_F(StartFailureProcessTest, ReadOnlyDirectoryIsNamed)
 {
     if (!HasNetworkNamespaces(false))
         GTEST_SKIP() << "unshare --user --net is not allowed here";
@@ -189,4 +191,34 @@ TEST_F(ReadOnlyDirectoryProcessTest, ReadOnlyDirectoryIsNamed)
     ASSERT_EQ(::kill(static_cast<pid_t>(m_process.processId()), SIGTERM), 0);
     ASSERT_TRUE(m_process.waitForFinished(10000));
     EXPECT_EQ(m_process.exitCode(), 0);
+}
+
+// Without a display nobody sees the box for a UDP port that is taken, and a
+// server without it reaches no room unit and no workstation: the real
+// executable tells the cause and ends with status 1, for the service manager
+// to start it again. The port is taken inside the server's own network
+// namespace, by a socket it inherits.
+TEST_F(StartFailureProcessTest, HeadlessStartWithTheUdpPortTakenFails)
+{
+    if (!HasNetworkNamespaces())
+        GTEST_SKIP() << "unshare --net --map-root-user is not allowed here";
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KELVOR_SEED_DB), Path(QStringLiteral("velto.db"))));
+    QFile(Path(QStringLiteral("velto.db"))).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    StartServerProcess(m_process, Path(), true, {}, true,
+                       {QStringLiteral(KELVOR_PORT_HOLDER_EXE), QStringLiteral("--udp"), QStringLiteral("3338")});
+    ASSERT_TRUE(m_process.waitForStarted());
+    // Well within the bound: the old behaviour was to run on until stopped.
+    ASSERT_TRUE(m_process.waitForFinished(20000)) << m_process.readAllStandardError().constData();
+    const QByteArray err = m_process.readAllStandardError();
+    EXPECT_EQ(m_process.exitStatus(), QProcess::NormalExit) << err.constData();
+    EXPECT_EQ(m_process.exitCode(), 1) << err.constData();
+    EXPECT_TRUE(err.contains("UDP port 3338: Address already in use\n")) << err.constData();
+    EXPECT_TRUE(err.contains("kelvor-server: " + platform::Utf8FromGbk("创建UDP SOCKET失败！") + "\n"))
+        << err.constData();
+    EXPECT_TRUE(err.contains("kelvor-server: no room unit and no workstation can reach a server without UDP port "
+                             "3338; this one exits with status 1\n"))
+        << err.constData();
+    EXPECT_FALSE(err.contains("kelvor-server started")) << err.constData();
+    // Nothing of a run to write back.
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("config"))));
 }

@@ -21,9 +21,11 @@ inline bool HasNetworkNamespaces(bool asRoot = true)
     return QProcess::execute(QStringLiteral("unshare"), UnshareArguments(asRoot) << QStringLiteral("true")) == 0;
 }
 
-// `extra` entries are added to the environment ("NAME=value").
+// `extra` entries are added to the environment ("NAME=value"). `wrapper`,
+// when given, is a program and its arguments that exec the server in place
+// (the process is still the server).
 inline void StartServerProcess(QProcess &process, const QString &directory, bool ownNetwork,
-                               const QStringList &extra = {}, bool asRoot = true)
+                               const QStringList &extra = {}, bool asRoot = true, const QStringList &wrapper = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
@@ -38,7 +40,10 @@ inline void StartServerProcess(QProcess &process, const QString &directory, bool
     if (ownNetwork) {
         // unshare execs the server in place: the process is the server.
         process.setProgram(QStringLiteral("unshare"));
-        process.setArguments(UnshareArguments(asRoot) << QStringLiteral(KELVOR_SERVER_EXE));
+        process.setArguments(UnshareArguments(asRoot) + wrapper << QStringLiteral(KELVOR_SERVER_EXE));
+    } else if (!wrapper.isEmpty()) {
+        process.setProgram(wrapper.front());
+        process.setArguments(wrapper.mid(1) << QStringLiteral(KELVOR_SERVER_EXE));
     } else {
         process.setProgram(QStringLiteral(KELVOR_SERVER_EXE));
         process.setArguments({});
