@@ -5,11 +5,13 @@
 
 #include "platform/gbk.h"
 #include "protocol/online_client.h"
+#include "support/datagrams.h"
 
 #include <cstring>
 
 namespace {
 
+// Only for a frame whose length is asserted first.
 const uint8_t *At(const QByteArray &frame) { return reinterpret_cast<const uint8_t *>(frame.constData()); }
 std::string Utf8(const char *gbk) { return platform::Utf8FromGbk(gbk); }
 
@@ -76,8 +78,8 @@ TEST_F(RcuReportTest, AnswersReachEveryWaitingOnlineClientOnceWithItsOwnTag)
         for (const auto &[socket, tag] : waiting) {
             const std::vector<QByteArray> replies = Received(*socket);
             ASSERT_EQ(replies.size(), 1u);
-            const uint8_t *b = At(replies[0]);
             ASSERT_EQ(replies[0].size(), c.length);
+            const uint8_t *b = At(replies[0]);
             EXPECT_EQ(b[0] << 8 | b[1], c.length);
             EXPECT_EQ(b[15] | b[16] << 8, c.reply);
             EXPECT_EQ(b[8] | b[9] << 8, tag);
@@ -108,8 +110,8 @@ TEST_F(RcuReportTest, AnAnswerFromAnyRoomReachesTheWorkstationThatAsked)
     Send(RcuReport(0x001E, Pattern(40, 1), 1, 2, 6), otherUnit);
     const std::vector<QByteArray> replies = Received(m_station);
     ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(At(replies[0])[15], 0x8D);
-    EXPECT_EQ(At(replies[0])[8] | At(replies[0])[9] << 8, 0x0777);
+    EXPECT_EQ(ByteAt(replies[0], 15), 0x8D);
+    EXPECT_EQ(ByteAt(replies[0], 8) | ByteAt(replies[0], 9) << 8, 0x0777);
     EXPECT_EQ(replies[0].mid(22), Pattern(40, 1));
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/gbk.h"
 #include "protocol/online_client.h"
+#include "support/datagrams.h"
 
 #include <QTest>
 #include <cstring>
@@ -19,8 +20,9 @@ std::vector<uint8_t> Bytes(int first, int last)
     return bytes;
 }
 
+// Only for a frame whose length is asserted first.
 const uint8_t *At(const QByteArray &frame) { return reinterpret_cast<const uint8_t *>(frame.constData()); }
-int Sequence(const QByteArray &frame) { return At(frame)[8] | At(frame)[9] << 8; }
+int Sequence(const QByteArray &frame) { return ByteAt(frame, 8) | ByteAt(frame, 9) << 8; }
 
 std::string Utf8(const char *gbk) { return platform::Utf8FromGbk(gbk); }
 
@@ -100,8 +102,8 @@ TEST_F(RoomCommandTest, EveryCommandCodeGivesItsFrameToTheRoomsUnit)
         const std::vector<QByteArray> frames = Command({c.request});
         ASSERT_EQ(frames.size(), 1u);
         const QByteArray &frame = frames[0];
-        const uint8_t *b = At(frame);
         ASSERT_EQ(frame.size(), c.length);
+        const uint8_t *b = At(frame);
         EXPECT_EQ(b[0], 0xFF);
         EXPECT_EQ(b[1], c.length);
         EXPECT_EQ(std::memcmp(b + 2, "ZOLP", 4), 0);
@@ -150,8 +152,8 @@ TEST_F(RoomCommandTest, AllRoomsCommandsGoToTheBroadcastAddressWhenTheRoomIsMiss
         EXPECT_TRUE(Command({c.request, 255, 255, 255}).empty());
         const std::vector<QByteArray> frames = Received(m_roomUnits);
         ASSERT_EQ(frames.size(), 1u);
+        ASSERT_EQ(frames[0].size(), 28);
         const uint8_t *b = At(frames[0]);
-        EXPECT_EQ(frames[0].size(), 28);
         EXPECT_EQ(b[15] << 8 | b[16], c.rcu);
         EXPECT_EQ((std::vector<int>{b[18], b[19], b[20]}), (std::vector<int>{255, 255, 255}));
         EXPECT_EQ(LogLines().back(), Utf8(c.log));
@@ -161,7 +163,7 @@ TEST_F(RoomCommandTest, AllRoomsCommandsGoToTheBroadcastAddressWhenTheRoomIsMiss
     // A room that exists gets the same frame, still addressed to all rooms.
     const std::vector<QByteArray> frames = Command({0x03});
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(At(frames[0])[18], 255);
+    EXPECT_EQ(ByteAt(frames[0], 18), 255);
     EXPECT_TRUE(Received(m_roomUnits).empty());
 }
 
@@ -206,7 +208,7 @@ TEST_F(RoomCommandTest, KeptFieldsCarryThePreviousCommandsValues)
     Command({0x08, 1, 2, 5, 0x0042, 1});
     std::vector<QByteArray> frames = Command({0x0A, 1, 2, 5, 0x0043, 0});
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(At(frames[0])[17], 1);
+    EXPECT_EQ(ByteAt(frames[0], 17), 1);
     EXPECT_EQ(client.m_cmdRecord.m_answerWanted, 1u);
     EXPECT_EQ(client.m_cmdRecord.m_clientTag, 0x0042u);
 
@@ -217,7 +219,7 @@ TEST_F(RoomCommandTest, KeptFieldsCarryThePreviousCommandsValues)
     Received(m_unit);
     frames = Command({0x30});
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(At(frames[0])[14], 0x6B);
+    EXPECT_EQ(ByteAt(frames[0], 14), 0x6B);
 }
 
 // Every command after a client's time query (tag 0x0042, still waiting) and
@@ -239,9 +241,9 @@ TEST_F(RoomCommandTest, EveryCommandWritesOrKeepsTheRecordFieldsAsItsRowSays)
         ASSERT_EQ(frames.size(), 1u);
         const std::string column = c.answerColumn;
         const int answerWanted = column == "1" || column == "kept" ? 1 : 0;
-        EXPECT_EQ(At(frames[0])[17], answerWanted);
+        EXPECT_EQ(ByteAt(frames[0], 17), answerWanted);
         EXPECT_EQ(client.m_cmdRecord.m_answerWanted, static_cast<uint32_t>(answerWanted));
-        EXPECT_EQ(At(frames[0])[14], c.control == 0 ? 0x6B : c.control); // 0 above: kept
+        EXPECT_EQ(ByteAt(frames[0], 14), c.control == 0 ? 0x6B : c.control); // 0 above: kept
         EXPECT_EQ(client.m_cmdRecord.m_clientTag, c.tagStored ? 0x0099u : 0x0042u);
     }
 }
