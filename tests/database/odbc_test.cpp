@@ -8,6 +8,9 @@
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QTcpServer>
+#include <chrono>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +105,39 @@ TEST_F(OdbcTest, SilentServerTimesOut)
                            ";Uid=velto;Pwd=qubra;TDS_Version=7.3;"));
     EXPECT_EQ(m_db.GetLastError(), database::kErrServerNotAnswering) << m_db.GetLastErrorText();
     EXPECT_LT(timer.elapsed(), 30000);
+}
+
+// The server's shutdown signals end a login wait from outside: the wait is
+// given up as soon as their descriptor is readable, long before the driver
+// or the deadline would end it.
+TEST_F(OdbcTest, ADescriptorThatBecomesReadableEndsTheLoginWait)
+{
+    database::EngineSettings settings = database::CurrentEngineSettings();
+    settings.loginTimeoutSeconds = 600;
+    database::SetEngineSettings(settings);
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int stop[2];
+    ASSERT_EQ(::pipe(stop), 0);
+    m_db.SetLoginGiveUp(stop[0]);
+    std::thread signaller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const char byte = 15;
+        EXPECT_EQ(::write(stop[1], &byte, 1), 1);
+    });
+    // TDS 7.3 keeps to its own time-out, so only the descriptor can end this.
+    EXPECT_FALSE(m_db.Open("Driver={FreeTDS};Server=127.0.0.1;Port=" + std::to_string(silent.serverPort()) +
+                           ";Uid=velto;Pwd=qubra;TDS_Version=7.3;"));
+    signaller.join();
+    EXPECT_EQ(m_db.GetLastError(), database::kErrLoginGivenUp) << m_db.GetLastErrorText();
+    EXPECT_EQ(m_db.GetErrorDescription(), "the login was given up: the server is stopping");
+    // Only looked at: the byte is still there for the event loop.
+    char byte = 0;
+    EXPECT_EQ(::read(stop[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 15);
+    m_db.SetLoginGiveUp(-1);
+    ::close(stop[0]);
+    ::close(stop[1]);
 }
 
 } // namespace
