@@ -192,6 +192,8 @@ void CKelvorDlg::OnDestroy()
     m_monitorPassTimer.stop();
     if (m_mode != StartMode::NotStarted)
         ShutdownServer();
+    else
+        CloseSockets(); // a start cut short after the sockets has nothing else to end or write back
 }
 
 // Reports queued on the socket when the stop came were sent before it and
@@ -221,6 +223,11 @@ void CKelvorDlg::ShutdownServer()
     m_db.Close();
     WriteSettings();
     FreeOnlineClients();
+    CloseSockets();
+}
+
+void CKelvorDlg::CloseSockets()
+{
     delete m_udpSocket;
     m_udpSocket = nullptr;
     for (CTcpSocket *&listener : m_pmsListeners) {

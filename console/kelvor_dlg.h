@@ -107,6 +107,8 @@ public:
     // destructor runs it when nobody did.
     void OnDestroy();
     void ShutdownServer();
+    // The UDP socket, the PMS listeners and the PMS link, each when set.
+    void CloseSockets();
     StartMode Mode() const { return m_mode; }
     // One line for the log of a server without a display: the mode, the
     // database engine, the rooms in service and the ports served.
