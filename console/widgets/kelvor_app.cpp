@@ -45,6 +45,7 @@ bool CKelvorApp::InitInstance()
         return AskAdminPassword(&window, password);
     };
     window.OnInitDialog();
+    // Only a headless start without its UDP socket stops before a mode.
     if (server.Mode() == StartMode::NotStarted) {
         platform::WriteStderrLine("kelvor-server: no room unit and no workstation can reach a server without UDP port " +
                                   std::to_string(ServerPorts{}.serverUdp) + "; this one exits with status 1");
