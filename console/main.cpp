@@ -1,5 +1,6 @@
 // kelvor-server: the hotel room control server with its operator window.
 #include "console/widgets/kelvor_app.h"
+#include "database/odbc_login.h"
 #include "platform/error_line.h"
 #include "platform/gbk.h"
 #include "platform/instance_lock.h"
@@ -8,6 +9,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -42,9 +45,8 @@ bool TakeInstanceLock(platform::InstanceLock &lock)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// The life of the process but its end; the exit status.
+int RunServer(int argc, char **argv)
 {
     // Before anything opens velto.db or tempdb.db, and before anything is shown.
     platform::InstanceLock lock;
@@ -59,4 +61,19 @@ int main(int argc, char **argv)
     CKelvorApp theApp;
     theApp.InitInstance();
     return theApp.ExitCode();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int status = RunServer(argc, argv);
+    // Everything of the server is closed and written by now. A login that a
+    // database server never answered may still run on its own thread inside
+    // the driver; exit() would run the libraries' destructors under it.
+    if (database::OdbcLoginsRunning() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "database/odbc_login.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -77,6 +78,8 @@ struct Pending {
     }
 };
 
+std::atomic<int> g_loginsRunning{0};
+
 bool Readable(const pollfd &watched) { return (watched.revents & (POLLIN | POLLHUP | POLLERR)) != 0; }
 
 } // namespace
@@ -91,8 +94,10 @@ OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeco
         failed.diagnostics.push_back({"HY001", 0, std::string("no pipe for the login thread: ") + std::strerror(errno)});
         return failed;
     }
+    ++g_loginsRunning;
     std::thread worker([pending, connectionString, loginTimeoutSeconds] {
         pending->login = LoginOnce(connectionString, loginTimeoutSeconds);
+        --g_loginsRunning;
         const char done = 1;
         while (::write(pending->ended[1], &done, 1) < 0 && errno == EINTR) {
         }
@@ -135,6 +140,8 @@ OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeco
     worker.join();
     return std::move(pending->login);
 }
+
+int OdbcLoginsRunning() { return g_loginsRunning.load(); }
 
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics)
 {

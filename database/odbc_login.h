@@ -32,6 +32,11 @@ struct OdbcLogin {
 OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeconds,
                        std::chrono::milliseconds deadline, int giveUpFd = -1);
 
+// Login threads still inside the driver, those left behind included. While
+// any runs, the process must end without running the libraries' own
+// destructors (exit()), which free what the driver is using.
+int OdbcLoginsRunning();
+
 // "[08S01] (20009) text; [08001] text": each distinct diagnostic once.
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics);
 
