@@ -3,11 +3,13 @@
 #include "database/ado_recordset.h"
 #include "database/com_error.h"
 #include "database/engine_settings.h"
+#include "database/odbc_login.h"
 #include "support/temp_dir.h"
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QTcpServer>
+#include <QTest>
 #include <chrono>
 #include <thread>
 #include <unistd.h>
@@ -138,6 +140,12 @@ TEST_F(OdbcTest, ADescriptorThatBecomesReadableEndsTheLoginWait)
     m_db.SetLoginGiveUp(-1);
     ::close(stop[0]);
     ::close(stop[1]);
+
+    // The login left behind is counted until the driver gives up: here when
+    // the server goes away.
+    EXPECT_EQ(database::OdbcLoginsRunning(), 1);
+    silent.close();
+    EXPECT_TRUE(QTest::qWaitFor([] { return database::OdbcLoginsRunning() == 0; }, 30000));
 }
 
 } // namespace
