@@ -103,11 +103,14 @@ public:
     bool m_udpRequired = false;
     void InitSockets();
     // Handles the datagrams already queued and commits, then stops the
-    // poller, the timers and everything ShutdownServer frees. Runs once; the
-    // destructor runs it when nobody did.
+    // poller, the timers and everything ShutdownServer frees (in mode
+    // NotStarted only the sockets: nothing was served, nothing is written
+    // back). Runs once; the destructor runs it when nobody did.
     void OnDestroy();
     void ShutdownServer();
-    // The UDP socket, the PMS listeners and the PMS link, each when set.
+    // The UDP socket, the PMS listeners and the PMS link, each when set:
+    // ShutdownServer's last step, and all a start cut short after the
+    // sockets (mode NotStarted) has to end, with nothing written back.
     void CloseSockets();
     StartMode Mode() const { return m_mode; }
     // One line for the log of a server without a display: the mode, the

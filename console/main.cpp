@@ -45,7 +45,8 @@ bool TakeInstanceLock(platform::InstanceLock &lock)
     return true;
 }
 
-// The life of the process but its end; the exit status.
+// Everything the process does up to its end, which main() decides; the
+// exit status.
 int RunServer(int argc, char **argv)
 {
     // Before anything opens velto.db or tempdb.db, and before anything is shown.
@@ -71,7 +72,7 @@ int main(int argc, char **argv)
     // Everything of the server is closed and written by now. A login that a
     // database server never answered may still run on its own thread inside
     // the driver; exit() would run the libraries' destructors under it.
-    if (database::OdbcLoginsRunning() > 0) {
+    if (database::OdbcLoginLeftBehind()) {
         std::fflush(nullptr);
         std::_Exit(status);
     }

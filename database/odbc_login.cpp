@@ -79,6 +79,7 @@ struct Pending {
 };
 
 std::atomic<int> g_loginsRunning{0};
+std::atomic<bool> g_loginLeftBehind{false};
 
 bool Readable(const pollfd &watched) { return (watched.revents & (POLLIN | POLLHUP | POLLERR)) != 0; }
 
@@ -104,36 +105,42 @@ OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeco
     });
     const auto until = std::chrono::steady_clock::now() + deadline;
     pollfd watched[2] = {{pending->ended[0], POLLIN, 0}, {giveUpFd, POLLIN, 0}};
-    const nfds_t count = giveUpFd >= 0 ? 2 : 1;
-    OdbcLogin::Outcome abandoned = OdbcLogin::Outcome::NoAnswer;
+    nfds_t count = giveUpFd >= 0 ? 2 : 1;
+    OdbcLogin left;
     bool ended = false;
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (remaining.count() <= 0)
+            break; // left.outcome is NoAnswer
+        // A shutdown signal makes the give-up descriptor readable, which
+        // ends the poll whichever thread the signal was delivered to.
+        const int ready = ::poll(watched, count, static_cast<int>(std::min<long long>(remaining.count(), 60000)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0) {
+            left.outcome = OdbcLogin::Outcome::Failed;
+            left.diagnostics.push_back({"HY000", 0, std::string("the wait for the login failed: ") + std::strerror(errno)});
             break;
-        // A shutdown signal's handler interrupts the poll; its descriptor
-        // is readable by then, and the next pass sees it.
-        const int ready = ::poll(watched, count, static_cast<int>(std::min<long long>(left.count(), 60000)));
-        if (ready < 0 && errno != EINTR)
-            break; // no way left to wait: as a login that did not answer
-        if (ready <= 0)
+        }
+        if (ready == 0)
             continue;
         if (Readable(watched[0])) {
             ended = true;
             break;
         }
-        if (count == 2 && Readable(watched[1])) {
-            abandoned = OdbcLogin::Outcome::GivenUp;
+        if (count == 2 && (watched[1].revents & POLLNVAL)) {
+            count = 1; // a descriptor closed under the wait gives nothing up
+        } else if (count == 2 && Readable(watched[1])) {
+            left.outcome = OdbcLogin::Outcome::GivenUp;
             break;
         }
     }
     if (!ended) {
         // A driver that never gives up keeps its thread; the process must
         // not wait for it.
+        g_loginLeftBehind = true;
         worker.detach();
-        OdbcLogin login;
-        login.outcome = abandoned;
-        return login;
+        return left;
     }
     // The thread has only to end: joined, it leaves nothing of the driver's
     // (its thread-local state) behind.
@@ -142,6 +149,8 @@ OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeco
 }
 
 int OdbcLoginsRunning() { return g_loginsRunning.load(); }
+
+bool OdbcLoginLeftBehind() { return g_loginLeftBehind.load(); }
 
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics)
 {

@@ -32,10 +32,13 @@ struct OdbcLogin {
 OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeconds,
                        std::chrono::milliseconds deadline, int giveUpFd = -1);
 
-// Login threads still inside the driver, those left behind included. While
-// any runs, the process must end without running the libraries' own
-// destructors (exit()), which free what the driver is using.
+// Login threads still inside the driver, those left behind included.
 int OdbcLoginsRunning();
+// Whether a wait ever left its login behind. Such a thread may be inside the
+// driver, or still ending, at any time until the process ends: the process
+// must then end without running the libraries' own destructors (exit()),
+// which free what the driver uses.
+bool OdbcLoginLeftBehind();
 
 // "[08S01] (20009) text; [08001] text": each distinct diagnostic once.
 std::string DiagnosticText(const std::vector<OdbcDiagnostic> &diagnostics);
