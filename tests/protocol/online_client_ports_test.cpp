@@ -1,6 +1,7 @@
 // Workstation logins, keep-alive, logout, expiry and the three queries, over
 // real sockets against the seed database.
 #include "workstation_fixture.h"
+#include "support/datagrams.h"
 
 #include "platform/gbk.h"
 
@@ -81,7 +82,7 @@ TEST_F(OnlineClientTest, LoginWithGroupZeroGetsEveryRightThenTheLayout)
     const QByteArray &info = replies[1];
     EXPECT_EQ(ReplyCode(info), 0x81);
     EXPECT_EQ(ReplyPayload(info), QByteArray(kLayoutText));
-    EXPECT_EQ(static_cast<uint8_t>(info[14]), 0);
+    EXPECT_EQ(ByteAt(info, 14), 0);
 
     ASSERT_EQ(m_server->m_clients.size(), 1u);
     EXPECT_EQ(Client(0).m_peerAddress, "127.0.0.1");
@@ -114,7 +115,7 @@ TEST_F(OnlineClientTest, RightsComeFromTheUserGroupRow)
         const auto replies = Login(ws, c.name, "pw");
         ASSERT_EQ(replies.size(), 2u) << c.name;
         EXPECT_EQ(ReplyCode(replies[0]), 0x82) << c.name;
-        EXPECT_EQ(static_cast<uint8_t>(replies[0][182]), c.group) << c.name;
+        EXPECT_EQ(ByteAt(replies[0], 182), c.group) << c.name;
         EXPECT_EQ(replies[0].mid(183, 12), c.rights) << c.name;
     }
     EXPECT_EQ(m_server->m_clients.size(), 2u);
@@ -224,11 +225,11 @@ TEST_F(OnlineClientTest, LongLayoutGoesAsTwoDatagrams)
     ASSERT_EQ(replies.size(), 3u);
     const QByteArray &first = replies[1], &second = replies[2];
     ASSERT_EQ(first.size(), 1450);
-    EXPECT_EQ(static_cast<uint8_t>(first[14]), 1);
+    EXPECT_EQ(ByteAt(first, 14), 1);
     EXPECT_EQ(ReplyCode(second), 0x81);
-    EXPECT_EQ(static_cast<uint8_t>(second[14]), 0);
+    EXPECT_EQ(ByteAt(second, 14), 0);
     EXPECT_EQ(second.size(), 22 + textLength - 1428);
-    EXPECT_EQ(static_cast<uint8_t>(second[0]) << 8 | static_cast<uint8_t>(second[1]), second.size());
+    EXPECT_EQ(ByteAt(second, 0) << 8 | ByteAt(second, 1), second.size());
     EXPECT_EQ(ReplyPayload(first) + ReplyPayload(second), QByteArray(text, textLength));
 }
 

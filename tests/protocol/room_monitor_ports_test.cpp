@@ -3,6 +3,7 @@
 // a logged-in workstation and a room unit on loopback.
 #include "report_fixture.h"
 #include "workstation_fixture.h"
+#include "support/datagrams.h"
 #include "support/small_disk.h"
 
 #include "platform/gbk.h"
@@ -282,7 +283,7 @@ TEST_F(RoomMonitorTest, RoomWithoutAddressIsSentNothing)
     ASSERT_TRUE(QTest::qWaitFor([&] { return unit.hasPendingDatagrams(); }, 2000));
     const auto frames = Drain(unit);
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0][20], 5);
+    EXPECT_EQ(ByteAt(frames[0], 20), 5);
     EXPECT_EQ(m_server->m_rcuSendCount, rcuSent + 1);
 
     const int rcuPort = m_server->RcuPort();

@@ -22,8 +22,8 @@ inline bool HasNetworkNamespaces(bool asRoot = true)
 }
 
 // `extra` entries are added to the environment ("NAME=value"). `wrapper`,
-// when given, is a program and its arguments that exec the server in place
-// (the process is still the server).
+// when given with ownNetwork, is a program and its arguments that exec the
+// server in place inside its namespace (the process is still the server).
 inline void StartServerProcess(QProcess &process, const QString &directory, bool ownNetwork,
                                const QStringList &extra = {}, bool asRoot = true, const QStringList &wrapper = {})
 {
@@ -41,9 +41,6 @@ inline void StartServerProcess(QProcess &process, const QString &directory, bool
         // unshare execs the server in place: the process is the server.
         process.setProgram(QStringLiteral("unshare"));
         process.setArguments(UnshareArguments(asRoot) + wrapper << QStringLiteral(KELVOR_SERVER_EXE));
-    } else if (!wrapper.isEmpty()) {
-        process.setProgram(wrapper.front());
-        process.setArguments(wrapper.mid(1) << QStringLiteral(KELVOR_SERVER_EXE));
     } else {
         process.setProgram(QStringLiteral(KELVOR_SERVER_EXE));
         process.setArguments({});
