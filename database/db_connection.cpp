@@ -12,7 +12,6 @@
 #include <QSqlError>
 #include <QThread>
 #include <atomic>
-#include <poll.h>
 #include <sqlite3.h>
 
 namespace database {
@@ -56,14 +55,6 @@ bool ReadsSchema(sqlite3 *handle, QString *failure)
         return true;
     *failure = QString::fromUtf8(sqlite3_errmsg(handle));
     return false;
-}
-
-bool IsReadable(int fd)
-{
-    if (fd < 0)
-        return false;
-    pollfd watched{fd, POLLIN, 0};
-    return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
 // What a driver may take beyond the login time-out to tell its own failure.
@@ -201,10 +192,7 @@ bool DbConnection::OpenOdbc(const std::string &connectionString, const std::stri
     const int timeout = m_settings.loginTimeoutSeconds;
     const std::chrono::seconds deadline = std::chrono::seconds(timeout) + kLoginGrace;
     const OdbcLogin tried = TryOdbcLogin(login.toStdString(), timeout, deadline, m_loginGiveUpFd);
-    // QODBC's own login below cannot be given up: a signal that came during
-    // the first one ends the open here.
-    if (tried.outcome == OdbcLogin::Outcome::GivenUp ||
-        (tried.outcome == OdbcLogin::Outcome::Connected && IsReadable(m_loginGiveUpFd))) {
+    if (tried.outcome == OdbcLogin::Outcome::GivenUp) {
         error->code = kErrLoginGivenUp;
         error->description = "the login was given up: the server is stopping";
         return false;

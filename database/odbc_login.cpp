@@ -145,6 +145,12 @@ OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeco
     // The thread has only to end: joined, it leaves nothing of the driver's
     // (its thread-local state) behind.
     worker.join();
+    // What follows a login (QODBC's own) cannot be given up: a signal that
+    // came with its end gives it up here.
+    if (count == 2 && ::poll(&watched[1], 1, 0) > 0 && Readable(watched[1])) {
+        left.outcome = OdbcLogin::Outcome::GivenUp;
+        return left;
+    }
     return std::move(pending->login);
 }
 

@@ -28,7 +28,7 @@ struct OdbcLogin {
 // set, then disconnects. NoAnswer when `deadline` passes first; GivenUp as
 // soon as `giveUpFd` (when not -1) is readable, which is only looked at, not
 // read. Either way that login is left to end on its own thread, with its own
-// handles.
+// handles. A login that ended with `giveUpFd` readable is GivenUp too.
 OdbcLogin TryOdbcLogin(const std::string &connectionString, int loginTimeoutSeconds,
                        std::chrono::milliseconds deadline, int giveUpFd = -1);
 

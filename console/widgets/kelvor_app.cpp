@@ -13,6 +13,16 @@
 #include <cstdio>
 #include <string>
 
+namespace {
+
+void TellShutdownSignal(int signalNumber)
+{
+    platform::WriteStderrLine(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
+                              " received, shutting down");
+}
+
+} // namespace
+
 void CKelvorApp::PrepareApplication()
 {
     QCoreApplication::setOrganizationName(platform::QStringFromGbk("应用程序向导生成的本地应用程序"));
@@ -57,8 +67,7 @@ bool CKelvorApp::InitInstance()
     // line tells of a server that is already stopping.
     if (const int signalNumber = shutdownSignals.TakePending()) {
         if (headless)
-            platform::WriteStderrLine(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
-                                      " received, shutting down");
+            TellShutdownSignal(signalNumber);
         window.OnDestroy();
         return false;
     }
@@ -67,8 +76,7 @@ bool CKelvorApp::InitInstance()
     // SIGTERM, SIGINT and SIGHUP end the run exactly as "Exit..." does.
     QObject::connect(&shutdownSignals, &ShutdownSignals::Received, &window, [&window, headless](int signalNumber) {
         if (headless)
-            platform::WriteStderrLine(std::string("kelvor-server: ") + ShutdownSignals::Name(signalNumber) +
-                           " received, shutting down");
+            TellShutdownSignal(signalNumber);
         window.OnTrayExit();
     });
     shutdownSignals.Enable();

@@ -5,6 +5,7 @@
 // The program always serves the installation's ports, so it runs in a network
 // namespace of its own (unshare, as an unprivileged user too), beside any
 // other test and any server running on this machine.
+#include "support/server_process.h"
 #include "support/temp_dir.h"
 
 #include "platform/gbk.h"
@@ -83,11 +84,7 @@ protected:
             },
             10000);
     }
-    QString SettingsFile() const
-    {
-        return Path(QStringLiteral("config/") + platform::QStringFromGbk("应用程序向导生成的本地应用程序") +
-                    QStringLiteral("/kelvor-server.conf"));
-    }
+    QString SettingsFile() const { return ServerSettingsFile(Path()); }
 
     QProcess m_process;
     QByteArray m_stderr;

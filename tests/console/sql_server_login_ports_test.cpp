@@ -9,7 +9,6 @@
 #include "support/temp_dir.h"
 
 #include "console/shutdown_signals.h"
-#include "platform/gbk.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,11 +61,7 @@ protected:
             m_process.waitForFinished();
         }
     }
-    QString SettingsFile() const
-    {
-        return Path(QStringLiteral("config/") + platform::QStringFromGbk("应用程序向导生成的本地应用程序") +
-                    QStringLiteral("/kelvor-server.conf"));
-    }
+    QString SettingsFile() const { return ServerSettingsFile(Path()); }
     void Write(const QString &name, const QByteArray &bytes)
     {
         QFile file(Path(name));

@@ -6,9 +6,18 @@
 // collide with nothing; without, it reaches listeners of the test. Unless
 // asRoot, the namespace maps no user: even root then meets the files'
 // permissions as any service account does.
+#include "platform/gbk.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+// The settings file of a server started by StartServerProcess in `directory`.
+inline QString ServerSettingsFile(const QString &directory)
+{
+    return directory + QStringLiteral("/config/") + platform::QStringFromGbk("应用程序向导生成的本地应用程序") +
+           QStringLiteral("/kelvor-server.conf");
+}
 
 inline QStringList UnshareArguments(bool asRoot)
 {
