@@ -1,15 +1,17 @@
-# cmake -DBUILD_DIR=... -DPREFIX=... -DSEED=... -P install_check.cmake
+# cmake -DBUILD_DIR=... -DPREFIX=... -DSEED=... -DCOMPONENT=... -P install_check.cmake
 # Installs the build into an empty prefix and checks what a Debian user and
 # systemd find there: the executable, the seed, the unit, and the unit's
 # first-start step on a data directory.
-foreach(var BUILD_DIR PREFIX SEED)
+foreach(var BUILD_DIR PREFIX SEED COMPONENT)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} not set")
   endif()
 endforeach()
 
 file(REMOVE_RECURSE "${PREFIX}")
-execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+# The component of every rule: `cmake --install` without one would write the
+# build tree's install_manifest.txt, which is the administrator's.
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}" --component "${COMPONENT}"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${result}):\n${output}")
@@ -19,7 +21,8 @@ set(exe "${PREFIX}/bin/kelvor-server")
 set(seed "${PREFIX}/share/kelvor/velto.bak")
 set(unit "${PREFIX}/lib/systemd/system/kelvor-server.service")
 set(sysusers "${PREFIX}/lib/sysusers.d/kelvor.conf")
-foreach(file "${exe}" "${seed}" "${PREFIX}/share/kelvor/demo-hotel.conf" "${unit}" "${sysusers}")
+foreach(file "${exe}" "${seed}" "${PREFIX}/share/kelvor/demo-hotel.conf" "${unit}" "${sysusers}"
+        "${PREFIX}/share/kelvor/install_manifest.txt")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not installed: ${file}\n${output}")
   endif()
