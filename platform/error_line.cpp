@@ -16,6 +16,12 @@ void WriteLabelled(const char *label, std::string_view gbkText, uint64_t leftOut
     text += gbkText;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
+    // A driver's error text comes in several indented lines (ADO's
+    // "Error\n\tCode = ..."): read as one line, they are blanks. GBK's
+    // trailing bytes are never below 0x40, so these bytes are what they seem.
+    for (char &c : text)
+        if (c == '\n' || c == '\r' || c == '\t')
+            c = ' ';
     if (leftOut != 0)
         text += " (" + std::to_string(leftOut) + " more left out)";
     WriteStderrLine(text);
@@ -31,12 +37,21 @@ std::string StderrLine(int64_t secondsSince1970, std::string_view gbkText)
     if (localtime_r(&when, &local))
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S  ", &local);
     std::string line = stamp;
-    const size_t textStart = line.size();
-    line += Utf8FromGbk(gbkText);
-    // One event, one line: a multi-line error text must not look like several.
-    for (size_t i = textStart; i < line.size(); ++i)
-        if (line[i] == '\n' || line[i] == '\r' || line[i] == '\t')
-            line[i] = ' ';
+    const std::string text = Utf8FromGbk(gbkText);
+    // The text carries what peers sent (a PMS command, a user name) and is
+    // read in a terminal: a control byte shown as itself could recolour or
+    // retitle that terminal, or start a line of its own.
+    static constexpr char kHex[] = "0123456789abcdef";
+    line.reserve(line.size() + text.size() + 1);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            const char escape[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+            line.append(escape, sizeof escape);
+        } else {
+            line += c;
+        }
+    }
     line += '\n';
     return line;
 }

@@ -12,14 +12,16 @@
 namespace platform {
 
 // "YYYY-MM-DD HH:MM:SS  " in local time, then the GBK text converted to
-// UTF-8 with its line breaks and tabs folded into blanks, then a newline.
+// UTF-8 with every byte below 0x20 and 0x7F shown as an escape ("\x1b"),
+// then a newline.
 std::string StderrLine(int64_t secondsSince1970, std::string_view gbkText);
 
 // That line for the given time (or now) to stderr.
 void WriteStderrLine(int64_t secondsSince1970, std::string_view gbkText);
 void WriteStderrLine(std::string_view gbkText);
 
-// "<label>: <text>" as one such line, for now.
+// "<label>: <text>" as one such line, for now; the text's line breaks and
+// tabs are blanks there, and its line breaks at the end are left off.
 void WriteErrorLine(const char *label, std::string_view gbkText);
 
 // For a failure that can repeat thousands of times a second (a statement run

@@ -3,6 +3,7 @@
 #include "pms_fixture.h"
 
 #include "protocol/crc.h"
+#include "support/stderr_capture.h"
 
 #include <QTest>
 #include <cstdio>
@@ -88,6 +89,29 @@ TEST_F(SetTopBoxTest, UnknownRoomsAndHostileNamesReachNobody)
     EXPECT_EQ(Field("select count(*) as n from room_ip_list", "n"), rowsBefore);
     EXPECT_EQ(Field("select RMNAME from room_ip_list where BUILD_NUM=1 and FLOOR_NUM=2 and ROOM_NUM=3", "RMNAME"),
               "Garden");
+}
+
+// A peer's terminal controls (colour, bell, a window title) reach stderr,
+// which a terminal shows, as escapes; the window's line keeps them as sent.
+TEST_F(SetTopBoxTest, ControlBytesOfACommandReachStderrEscaped)
+{
+    PlaceUnit(1, 2, 3);
+    const std::string command = "10203:5:9\x1b[31m\x07\x1b]0;title\x07";
+    m_server->m_logToStderr = true;
+    StderrCapture capture;
+    EXPECT_EQ(Command(command), "ok");
+    const std::string err = capture.Stop();
+    m_server->m_logToStderr = false;
+
+    EXPECT_NE(err.find(Utf8("接收到命令串：") + "10203:5:9\\x1b[31m\\x07\\x1b]0;title\\x07\n"), std::string::npos)
+        << err;
+    for (const char c : err) {
+        const auto byte = static_cast<unsigned char>(c);
+        EXPECT_TRUE((byte >= 0x20 && byte != 0x7F) || c == '\n') << "byte " << int(byte) << " in " << err;
+    }
+    const std::vector<std::string> lines = NewLogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], Utf8("接收到命令串：") + command);
 }
 
 // Without the optional name column the number decides.
