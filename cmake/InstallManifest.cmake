@@ -17,13 +17,7 @@
 # end:   KELVOR_MANIFEST_DIR, the folder of the list, and
 #        KELVOR_MANIFEST_OWN_FOLDERS, the folders that are the installation's
 #        own by name, listed whether or not this run made them.
-function(kelvor_manifest_absolute out dir)
-  if(IS_ABSOLUTE "${dir}")
-    set(${out} "${dir}" PARENT_SCOPE)
-  else()
-    set(${out} "${CMAKE_INSTALL_PREFIX}/${dir}" PARENT_SCOPE)
-  endif()
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/UnderPrefix.cmake")
 
 if(KELVOR_MANIFEST_STEP STREQUAL "begin")
   set(KELVOR_MANIFEST_MADE)
@@ -31,7 +25,7 @@ if(KELVOR_MANIFEST_STEP STREQUAL "begin")
   # on the system the package goes to.
   if("$ENV{DESTDIR}" STREQUAL "")
     foreach(dir ${KELVOR_MANIFEST_FOLDERS})
-      kelvor_manifest_absolute(dir "${dir}")
+      kelvor_under_prefix(dir "${dir}")
       while(NOT EXISTS "${dir}" AND NOT dir STREQUAL "/")
         list(APPEND KELVOR_MANIFEST_MADE "${dir}")
         get_filename_component(dir "${dir}" DIRECTORY)
@@ -40,7 +34,7 @@ if(KELVOR_MANIFEST_STEP STREQUAL "begin")
   endif()
 elseif(KELVOR_MANIFEST_STEP STREQUAL "end")
   set(destdir "$ENV{DESTDIR}")
-  kelvor_manifest_absolute(list_dir "${KELVOR_MANIFEST_DIR}")
+  kelvor_under_prefix(list_dir "${KELVOR_MANIFEST_DIR}")
   set(manifest "${list_dir}/install_manifest.txt")
 
   set(files)
@@ -56,7 +50,7 @@ elseif(KELVOR_MANIFEST_STEP STREQUAL "end")
   endforeach()
   set(folders ${KELVOR_MANIFEST_MADE})
   foreach(dir ${KELVOR_MANIFEST_OWN_FOLDERS})
-    kelvor_manifest_absolute(dir "${dir}")
+    kelvor_under_prefix(dir "${dir}")
     list(APPEND folders "${dir}")
   endforeach()
 
