@@ -20,15 +20,28 @@
 include("${CMAKE_CURRENT_LIST_DIR}/UnderPrefix.cmake")
 
 if(KELVOR_MANIFEST_STEP STREQUAL "begin")
+  # CMake's lists split at ";" and not inside "[...]": such a path would
+  # come out of the list as something else. Refused before anything is
+  # written.
+  foreach(path "$ENV{DESTDIR}" "${CMAKE_INSTALL_PREFIX}" ${KELVOR_MANIFEST_FOLDERS})
+    if(path MATCHES ";" OR path MATCHES "\\[" OR path MATCHES "]")
+      message(FATAL_ERROR "kelvor: the installation cannot list what it writes under \"${path}\" "
+                          "(a path with [, ] or ;): install to another prefix")
+    endif()
+  endforeach()
   set(KELVOR_MANIFEST_MADE)
   # A staging tree (DESTDIR, for a package) tells nothing of what exists
   # on the system the package goes to.
   if("$ENV{DESTDIR}" STREQUAL "")
     foreach(dir ${KELVOR_MANIFEST_FOLDERS})
       kelvor_under_prefix(dir "${dir}")
-      while(NOT EXISTS "${dir}" AND NOT dir STREQUAL "/")
+      while(NOT EXISTS "${dir}")
         list(APPEND KELVOR_MANIFEST_MADE "${dir}")
-        get_filename_component(dir "${dir}" DIRECTORY)
+        get_filename_component(parent "${dir}" DIRECTORY)
+        if(parent STREQUAL dir OR parent STREQUAL "")
+          break()
+        endif()
+        set(dir "${parent}")
       endwhile()
     endforeach()
   endif()
@@ -46,6 +59,7 @@ elseif(KELVOR_MANIFEST_STEP STREQUAL "end")
         string(SUBSTRING "${file}" ${cut} -1 file)
       endif()
     endif()
+    get_filename_component(file "${file}" ABSOLUTE)
     list(APPEND files "${file}")
   endforeach()
   set(folders ${KELVOR_MANIFEST_MADE})
@@ -57,7 +71,9 @@ elseif(KELVOR_MANIFEST_STEP STREQUAL "end")
   # Installed over an earlier installation: what that one wrote or made and
   # this one did not stays listed, so that removing takes it too.
   if(EXISTS "${destdir}${manifest}")
-    file(STRINGS "${destdir}${manifest}" earlier)
+    # Read as it is, byte for byte: file(STRINGS) would drop the non-ASCII.
+    file(READ "${destdir}${manifest}" earlier)
+    string(REPLACE "\n" ";" earlier "${earlier}")
     foreach(path ${earlier})
       if(path MATCHES "^(/.*)/$")
         list(APPEND folders "${CMAKE_MATCH_1}")
